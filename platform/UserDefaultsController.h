@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/KeyValueObserver.h"
+
+#include <QObject>
+#include <QSettings>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+namespace platform {
+
+// The shared user-defaults controller over QSettings (~/.config/Kairon/Kairon.conf).
+// Values are addressed by key paths "values.<key>". Reads fall back to the
+// registered defaults; a key with neither reads as an invalid QVariant, which
+// the typed reads take as 0, false or "". Observers are called synchronously,
+// on the thread that made the change (always the main thread here), whenever
+// a value changes through setValueForKeyPath or a bound control.
+class UserDefaultsController : public QObject {
+    Q_OBJECT
+public:
+    enum Option { New = 0x1, Old = 0x2 };
+
+    static UserDefaultsController &sharedUserDefaultsController();
+    // Tests: drop cached state and reopen the settings store (e.g. after
+    // pointing XDG_CONFIG_HOME elsewhere). Registered defaults are kept.
+    void reopen();
+
+    void registerDefaults(const QVariantMap &defaults);
+    void setInitialValues(const QVariantMap &values);
+    QVariantMap initialValues() const;
+
+    QVariant valueForKeyPath(const QString &keyPath) const;
+    void setValueForKeyPath(const QVariant &value, const QString &keyPath);
+
+    // Typed reads: an integer value of "30" is 30, of "12abc" 12, of "abc" 0,
+    // of a stored true 1; absent is 0, false or empty.
+    int intValueForKeyPath(const QString &keyPath) const;
+    bool boolValueForKeyPath(const QString &keyPath) const;
+    double doubleValueForKeyPath(const QString &keyPath) const;
+    QString stringValueForKeyPath(const QString &keyPath) const;
+
+    void addObserver(KeyValueObserver *observer, const QString &keyPath, int options = New | Old,
+                     void *context = nullptr);
+    void removeObserver(KeyValueObserver *observer, const QString &keyPath);
+    void removeObserver(KeyValueObserver *observer); // every key path
+
+    // Typed reads of a raw value with the semantics above.
+    static int intValue(const QVariant &v);
+    static bool boolValue(const QVariant &v);
+    static double doubleValue(const QVariant &v);
+
+private:
+    UserDefaultsController();
+    struct Observation {
+        KeyValueObserver *observer;
+        QString keyPath;
+        int options;
+        void *context;
+    };
+    std::unique_ptr<QSettings> settings_;
+    QVariantMap registered_;
+    QVariantMap initial_;
+    std::vector<Observation> observations_;
+};
+
+} // namespace platform
