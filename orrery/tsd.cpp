@@ -1,0 +1,1 @@
+#include "orrery/tsd.h"
