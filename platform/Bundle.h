@@ -26,9 +26,11 @@ public:
     QString resourcePath() const;           // <bundle>/Resources; <root>/share/kairon for the main bundle
     QString builtInPlugInsPath() const;     // <root>/lib/kairon/PlugIns for the main bundle, else empty
     QString pathForResource(const QString &name) const; // empty when the file does not exist
+    QString pathForResource(const QString &name, const QString &type) const; // "<name>.<type>"
     QVariant objectForInfoDictionaryKey(const QString &key) const;
 
-    // Loads the shared object (once); loading registers its classes.
+    // Loads the shared object (once); loading registers its classes. The code
+    // stays loaded for the life of the process.
     bool load();
     bool isLoaded() const;
     // Loads the code; the class named by NSPrincipalClass, else the first class
@@ -36,12 +38,18 @@ public:
     std::shared_ptr<MetaClass> principalClass();
     QString loadError() const;
 
+    // Only Bundle can make the key, so bundles come from the factories above.
+    class ConstructionKey {
+        friend class Bundle;
+        ConstructionKey() = default;
+    };
+    Bundle(ConstructionKey, const QString &path, bool isMain);
     ~Bundle();
     Bundle(const Bundle &) = delete;
     Bundle &operator=(const Bundle &) = delete;
 
 private:
-    explicit Bundle(const QString &path, bool isMain);
+    static std::shared_ptr<Bundle> &mainBundleShared();
     struct Private;
     std::unique_ptr<Private> d;
 };

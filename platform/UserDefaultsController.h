@@ -22,6 +22,9 @@ public:
     enum Option { New = 0x1, Old = 0x2 };
 
     static UserDefaultsController &sharedUserDefaultsController();
+    ~UserDefaultsController() override;
+    // The settings file: $XDG_CONFIG_HOME/Kairon/Kairon.conf (~/.config when unset).
+    QString settingsFilePath() const;
     // Tests: drop cached state and reopen the settings store (e.g. after
     // pointing XDG_CONFIG_HOME elsewhere). Registered defaults are kept.
     void reopen();
@@ -40,6 +43,9 @@ public:
     double doubleValueForKeyPath(const QString &keyPath) const;
     QString stringValueForKeyPath(const QString &keyPath) const;
 
+    // Each (observer, key path) pair is registered once; adding it again only
+    // updates its options and context. Observers are called on the calling
+    // thread in the order they were added.
     void addObserver(KeyValueObserver *observer, const QString &keyPath, int options = New | Old,
                      void *context = nullptr);
     void removeObserver(KeyValueObserver *observer, const QString &keyPath);
@@ -49,10 +55,16 @@ public:
     static int intValue(const QVariant &v);
     static bool boolValue(const QVariant &v);
     static double doubleValue(const QVariant &v);
+    static QString stringValue(const QVariant &v);
 
 private:
     UserDefaultsController();
+    void openStore();
+    void notify(const QString &keyPath, const QVariant &oldValue, const QVariant &newValue);
+    bool isObserving(quint64 id) const;
+
     struct Observation {
+        quint64 id;
         KeyValueObserver *observer;
         QString keyPath;
         int options;
@@ -62,6 +74,7 @@ private:
     QVariantMap registered_;
     QVariantMap initial_;
     std::vector<Observation> observations_;
+    quint64 nextObservationId_ = 1;
 };
 
 } // namespace platform

@@ -1,0 +1,7 @@
+#include "platform/MetaClass.h"
+
+namespace platform {
+
+MetaClass::~MetaClass() = default;
+
+} // namespace platform
