@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <pthread.h>
 #include <vector>
 
 namespace {
@@ -243,6 +244,14 @@ int runConnected(Node &n)
 
 int SourceNode::run(SignalSource &signal, const Settings &settings)
 {
+    // Blocked before PipeWire starts its threads, so that they inherit the
+    // mask and the signals reach the main loop's handler only.
+    sigset_t quitSignals;
+    sigemptyset(&quitSignals);
+    sigaddset(&quitSignals, SIGINT);
+    sigaddset(&quitSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
+
     pw_init(nullptr, nullptr);
     Node n;
     n.signal = &signal;
