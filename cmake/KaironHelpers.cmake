@@ -31,12 +31,14 @@ endfunction()
 
 # kairon_add_bundle(TARGET <target> NAME <BundleName> EXTENSION <plugin|bundle>
 #                   PRINCIPAL_CLASS <class> SOURCES <src...> [LIBS <libs...>]
-#                   [RESOURCES <files...>] [DESTINATION <dir relative to the tree root>])
+#                   [RESOURCES <files...>] [DESTINATION <dir relative to the tree root>]
+#                   [NO_INSTALL])
 # A bundle is a folder <BundleName>.<ext>/ holding Info.ini (with NSPrincipalClass
 # and Executable), the shared object <BundleName>.so and a Resources/ folder.
-# Defaults to the application's built-in plug-ins folder.
+# Defaults to the application's built-in plug-ins folder. NO_INSTALL: a test
+# fixture, kept out of `cmake --install`.
 function(kairon_add_bundle)
-  cmake_parse_arguments(B "" "TARGET;NAME;EXTENSION;PRINCIPAL_CLASS;DESTINATION" "SOURCES;LIBS;RESOURCES" ${ARGN})
+  cmake_parse_arguments(B "NO_INSTALL" "TARGET;NAME;EXTENSION;PRINCIPAL_CLASS;DESTINATION" "SOURCES;LIBS;RESOURCES" ${ARGN})
   if(NOT B_EXTENSION)
     set(B_EXTENSION plugin)
   endif()
@@ -61,8 +63,10 @@ function(kairon_add_bundle)
     add_custom_command(TARGET ${B_TARGET} POST_BUILD
       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_CURRENT_SOURCE_DIR}/${res} ${bundle_dir}/Resources/${res_name})
   endforeach()
-  install(DIRECTORY ${bundle_dir} DESTINATION ${B_DESTINATION} USE_SOURCE_PERMISSIONS
-          PATTERN "*.so" EXCLUDE)
-  install(TARGETS ${B_TARGET} LIBRARY DESTINATION ${bundle_rel})
+  if(NOT B_NO_INSTALL)
+    install(DIRECTORY ${bundle_dir} DESTINATION ${B_DESTINATION} USE_SOURCE_PERMISSIONS
+            PATTERN "*.so" EXCLUDE)
+    install(TARGETS ${B_TARGET} LIBRARY DESTINATION ${bundle_rel})
+  endif()
   set(${B_TARGET}_BUNDLE_DIR ${bundle_dir} PARENT_SCOPE)
 endfunction()
