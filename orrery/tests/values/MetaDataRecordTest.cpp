@@ -37,6 +37,7 @@ TEST(MetaDataRecord, TimecodeLabelsReadBackWhatTheyWrite)
         std::make_shared<TCMDTime>(), // placeholder
     };
     for (const auto &label : labels) {
+        ASSERT_TRUE(label);
         label->setSource("LTC 1");
         const auto record = label->tsdWithMe();
         EXPECT_EQ(record->type(), "TCMDTime");
