@@ -48,9 +48,8 @@ void FilePluginFactory::loadPluginInstances(const QString &path)
     if (!cls)
         cls = bundle->principalClass(); // loads the code
     if (!cls) {
-        const QString why = bundle->loadError();
-        platform::systemLog(QStringLiteral("Skipping plug-in %1: no principal class%2. Reinstall Kairon or remove the plug-in.")
-                                .arg(path, why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why)));
+        platform::systemLog(QStringLiteral("Skipping plug-in %1: it has no principal class. "
+                                           "Reinstall Kairon or remove the plug-in.").arg(path));
         return;
     }
 

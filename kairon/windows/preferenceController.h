@@ -1,15 +1,15 @@
 #pragma once
 
+#include <QLabel>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTreeWidget>
+#include <QWidget>
+#include <memory>
 
 class PluginClass;
-class QLabel;
-class QTreeWidget;
-class QTreeWidgetItem;
-class QWidget;
 
 // The preferences window: an outline of panes ("General", the input plug-ins,
 // the output plug-ins) beside the selected pane. Also registers the defaults.
