@@ -12,8 +12,17 @@ function(kairon_add_test)
   endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "KAIRON_BUILD_DIR=${CMAKE_BINARY_DIR};KAIRON_SOURCE_DIR=${CMAKE_SOURCE_DIR};QT_QPA_PLATFORM=offscreen;${T_ENV}")
+    PROPERTIES TIMEOUT ${T_TIMEOUT})
+  # List-valued properties (ENVIRONMENT, LABELS) lose all but their first
+  # entry on their way through gtest_discover_tests, so they are set by a
+  # script that CTest runs after the discovered tests are defined.
+  set(test_env KAIRON_BUILD_DIR=${CMAKE_BINARY_DIR} KAIRON_SOURCE_DIR=${CMAKE_SOURCE_DIR} QT_QPA_PLATFORM=offscreen ${T_ENV})
+  set(props_file ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_properties.cmake)
+  file(WRITE ${props_file}
+    "if(${T_NAME}_TESTS)\n"
+    "  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES ENVIRONMENT \"${test_env}\" LABELS \"${T_LABELS}\")\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props_file})
 endfunction()
 
 # kairon_add_benchmark(NAME <name> SOURCES <src...> LIBS <libs...>)
