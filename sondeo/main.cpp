@@ -128,5 +128,6 @@ int main(int argc, char **argv)
     // Leave without running destructors: the capture thread may still be
     // delivering a buffer and must not meet a half torn-down process.
     std::fflush(stdout);
+    std::fflush(stderr); // the audio library may have made it buffered
     _exit(0);
 }
