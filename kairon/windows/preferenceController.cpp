@@ -297,15 +297,19 @@ void preferenceController::onOutlineSelectionChanged()
     if (restoringSelection_ || !preferenceList_)
         return;
     const auto selected = preferenceList_->selectedItems();
-    if (selected.isEmpty() || selected.first() == selectedOutlineItem_)
+    if (!selected.isEmpty() && selected.first() == selectedOutlineItem_)
         return;
-    QTreeWidgetItem *row = selected.first();
-    const Item item{static_cast<ItemKind>(row->data(0, kKindRole).toInt()), row->data(0, kClassNameRole).toString()};
-    if (shouldSelectItem(item)) {
-        selectedOutlineItem_ = row;
-        return;
+    if (!selected.isEmpty()) {
+        QTreeWidgetItem *row = selected.first();
+        const Item item{static_cast<ItemKind>(row->data(0, kKindRole).toInt()),
+                        row->data(0, kClassNameRole).toString()};
+        if (shouldSelectItem(item)) {
+            selectedOutlineItem_ = row;
+            return;
+        }
     }
-    // Refused: the previous selection and its pane stay.
+    // Refused, or a click on a group row that cleared the selection: the
+    // previous selection stays, matching the pane it shows.
     restoringSelection_ = true;
     preferenceList_->clearSelection();
     if (selectedOutlineItem_)
