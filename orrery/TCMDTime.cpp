@@ -26,7 +26,7 @@ Frames framesFor(uint32_t fps, bool dropFrame)
 {
     const uint64_t f = fps;
     const uint64_t d = dropFrame ? f / 15 : 0;
-    return {d, 3600 * f - 54 * d, 600 * f - 9 * d, 60 * f - d, 86400 * f - 1296 * d};
+    return { d, 3600 * f - 54 * d, 600 * f - 9 * d, 60 * f - d, 86400 * f - 1296 * d };
 }
 
 bool isDropFrameRate(uint32_t fps)
@@ -72,10 +72,9 @@ std::shared_ptr<TCMDTime> TCMDTime::initWithTimeInFrames(uint32_t count, uint32_
     // The first minute of each ten-minute block skips no labels.
     const uint64_t units = r > f.d ? (r - f.d) / f.M : 0;
     r -= units * f.M;
-    return std::make_shared<TCMDTime>(Key(), static_cast<uint32_t>(hour),
-                                      static_cast<uint32_t>(tens * 10 + units),
-                                      static_cast<uint32_t>(r / fps), static_cast<uint32_t>(r % fps),
-                                      fps, dropFrame);
+    return std::make_shared<TCMDTime>(
+        Key(), static_cast<uint32_t>(hour), static_cast<uint32_t>(tens * 10 + units),
+        static_cast<uint32_t>(r / fps), static_cast<uint32_t>(r % fps), fps, dropFrame);
 }
 
 std::shared_ptr<TCMDTime> TCMDTime::timeWithHour(uint32_t hour, uint32_t minute, uint32_t second,
@@ -105,8 +104,8 @@ std::shared_ptr<TCMDTime> TCMDTime::timeWithFrames(int64_t count, uint32_t fps, 
 uint64_t TCMDTime::countOfFields() const
 {
     const Frames f = framesFor(m_fps, m_df);
-    return m_hour * f.H + (m_minute / 10) * f.T + (m_minute % 10) * f.M
-        + uint64_t(m_second) * m_fps + m_frame;
+    return m_hour * f.H + (m_minute / 10) * f.T + (m_minute % 10) * f.M + uint64_t(m_second) * m_fps
+        + m_frame;
 }
 
 uint32_t TCMDTime::timeInFrames() const
@@ -144,7 +143,7 @@ std::shared_ptr<TCMDTime> TCMDTime::initWithTsd(const tsd &record)
     if (!m.hasMatch())
         return nullptr;
     uint32_t v[5];
-    const int groups[5] = {1, 2, 3, 5, 6};
+    const int groups[5] = { 1, 2, 3, 5, 6 };
     for (int i = 0; i < 5; ++i) {
         bool ok = false;
         v[i] = m.captured(groups[i]).toUInt(&ok);

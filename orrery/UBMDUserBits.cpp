@@ -8,7 +8,7 @@ const QString UBMDUserBits::typeTag = QStringLiteral("UBMDUserBits");
 
 UBMDUserBits::UBMDUserBits(uint8_t u1, uint8_t u2, uint8_t u3, uint8_t u4, uint8_t u5, uint8_t u6,
                            uint8_t u7, uint8_t u8)
-    : m_ub {u1, u2, u3, u4, u5, u6, u7, u8}
+    : m_ub { u1, u2, u3, u4, u5, u6, u7, u8 }
 {
 }
 

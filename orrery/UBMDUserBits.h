@@ -16,8 +16,8 @@ public:
 
     // All eight groups 0.
     UBMDUserBits() = default;
-    UBMDUserBits(uint8_t u1, uint8_t u2, uint8_t u3, uint8_t u4, uint8_t u5, uint8_t u6,
-                 uint8_t u7, uint8_t u8);
+    UBMDUserBits(uint8_t u1, uint8_t u2, uint8_t u3, uint8_t u4, uint8_t u5, uint8_t u6, uint8_t u7,
+                 uint8_t u8);
 
     static std::shared_ptr<UBMDUserBits> initWithU(uint8_t u1, uint8_t u2, uint8_t u3, uint8_t u4,
                                                    uint8_t u5, uint8_t u6, uint8_t u7, uint8_t u8);

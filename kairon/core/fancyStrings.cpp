@@ -8,24 +8,28 @@ namespace {
 
 struct OffsetParts
 {
-    float x;        // the offset, wrapped into -43200 .. +43200
+    float x; // the offset, wrapped into -43200 .. +43200
     int64_t frames; // magnitude of the fraction of a second, in frames
 };
 
 OffsetParts offsetParts(TimeDelta offset, int32_t fraction)
 {
     float x = static_cast<float>(offset.tv_sec + offset.tv_usec / 1000000.0);
-    // Wrapped step by step in float, so the rounding is that of the float
-    // arithmetic. |x| stays below 2^31, where the float step (256) is far
-    // smaller than a day: the loops always end, after at most ~25000 turns.
-    while (x > 43200.0f)
-        x -= 86400.0f;
-    while (x < -43200.0f)
-        x += 86400.0f;
+    // Wrap into twelve hours either way, ±43200 itself unchanged. Taking off
+    // one day at a time in float would be exact at every step (|x| < 2^31 + 2^12,
+    // and a day, 675 * 2^7, is a multiple of the float step below 2^31), so
+    // taking off all the days at once in double gives the same float, without
+    // ~25000 turns for the largest offsets.
+    double v = x;
+    if (v > 43200.0)
+        v -= std::ceil((v - 43200.0) / 86400.0) * 86400.0;
+    else if (v < -43200.0)
+        v += std::ceil((-43200.0 - v) / 86400.0) * 86400.0;
+    x = static_cast<float>(v);
     // |fractional part| < 1, so even a fraction of INT32_MIN stays within 64 bits.
     const double part = std::fmod(static_cast<double>(x), 1.0) * static_cast<double>(fraction);
     const auto frames = static_cast<int64_t>(part);
-    return {x, frames < 0 ? -frames : frames};
+    return { x, frames < 0 ? -frames : frames };
 }
 
 } // namespace
@@ -59,5 +63,6 @@ QString fancyOffsetString(TimeDelta offset, int32_t fraction, bool withFrames)
 
 QString fancyOffsetString_FramesOnly(TimeDelta offset, int32_t fraction)
 {
-    return QString::asprintf("%02lld", static_cast<long long>(offsetParts(offset, fraction).frames));
+    return QString::asprintf("%02lld",
+                             static_cast<long long>(offsetParts(offset, fraction).frames));
 }

@@ -17,11 +17,11 @@ void BM_timeWithFrames(benchmark::State &state)
         count += 7919;
     }
 }
-BENCHMARK(BM_timeWithFrames)->Args({25, 0})->Args({30, 1})->Args({60, 1});
+BENCHMARK(BM_timeWithFrames)->Args({ 25, 0 })->Args({ 30, 1 })->Args({ 60, 1 });
 
 void BM_fancyOffsetString(benchmark::State &state)
 {
-    const TimeDelta delta {static_cast<int32_t>(state.range(0)), -250000};
+    const TimeDelta delta { static_cast<int32_t>(state.range(0)), -250000 };
     for (auto _ : state)
         benchmark::DoNotOptimize(fancyOffsetString(delta, 30, true));
 }

@@ -32,7 +32,7 @@ TEST(MetaDataRecord, TimecodeLabelsReadBackWhatTheyWrite)
         TCMDTime::initWithHour(23, 59, 59, 29, 30, true),
         TCMDTime::initWithHour(0, 1, 0, 4, 60, true),
         TCMDTime::initWithTimeInFrames(2589408, 30, true), // hour 24
-        TCMDTime::initWithTimeInFrames(1500, 25, true),    // flag kept at 25
+        TCMDTime::initWithTimeInFrames(1500, 25, true), // flag kept at 25
         TCMDTime::initWithTimeInFrames(0xFFFFFFFFu, 1, false),
         std::make_shared<TCMDTime>(), // placeholder
     };
@@ -87,18 +87,18 @@ TEST(MetaDataRecord, RecordsOfAnotherKindOrWithBadDataAreRefused)
         const char *data;
     };
     const Row labels[] = {
-        {"UBMDUserBits", "01:02:03:04/25"},
-        {"TCMDTime", ""},
-        {"TCMDTime", "01:02:03.04/25"},
-        {"TCMDTime", "01:02:03:04/25 "},
-        {"TCMDTime", "-1:02:03:04/25"},
-        {"TCMDTime", "00:01:00;00/30"},       // a skipped drop-frame label
-        {"TCMDTime", "00:00:00:30/30"},       // frame beyond the rate
-        {"TCMDTime", "00:60:00:00/30"},
-        {"TCMDTime", "00:00:00:01/0"},        // rate 0 other than the placeholder
-        {"TCMDTime", "00:00:00:00/9999999999"}, // rate beyond 32 bits
-        {"TCMDTime", "4294967295:00:00:00/30"}, // count beyond 32 bits
-        {"TCMDTime", "39768:13:00:00/30"},    // count just beyond 32 bits
+        { "UBMDUserBits", "01:02:03:04/25" },
+        { "TCMDTime", "" },
+        { "TCMDTime", "01:02:03.04/25" },
+        { "TCMDTime", "01:02:03:04/25 " },
+        { "TCMDTime", "-1:02:03:04/25" },
+        { "TCMDTime", "00:01:00;00/30" }, // a skipped drop-frame label
+        { "TCMDTime", "00:00:00:30/30" }, // frame beyond the rate
+        { "TCMDTime", "00:60:00:00/30" },
+        { "TCMDTime", "00:00:00:01/0" }, // rate 0 other than the placeholder
+        { "TCMDTime", "00:00:00:00/9999999999" }, // rate beyond 32 bits
+        { "TCMDTime", "4294967295:00:00:00/30" }, // count beyond 32 bits
+        { "TCMDTime", "39768:13:00:00/30" }, // count just beyond 32 bits
     };
     for (const Row &r : labels) {
         tsd record;
@@ -107,10 +107,10 @@ TEST(MetaDataRecord, RecordsOfAnotherKindOrWithBadDataAreRefused)
         EXPECT_FALSE(TCMDTime::initWithTsd(record)) << r.type << " " << r.data;
     }
     const Row bits[] = {
-        {"TCMDTime", "00 00 00 00 00 00 00 00"},
-        {"UBMDUserBits", "00 00 00 00 00 00 00"},
-        {"UBMDUserBits", "00 00 00 00 00 00 00 100"},
-        {"UBMDUserBits", "00 00 00 00 00 00 00 0G"},
+        { "TCMDTime", "00 00 00 00 00 00 00 00" },
+        { "UBMDUserBits", "00 00 00 00 00 00 00" },
+        { "UBMDUserBits", "00 00 00 00 00 00 00 100" },
+        { "UBMDUserBits", "00 00 00 00 00 00 00 0G" },
     };
     for (const Row &r : bits) {
         tsd record;
@@ -127,7 +127,7 @@ TEST(MetaDataRecord, RecordsOfAnotherKindOrWithBadDataAreRefused)
 TEST(TCMetaData, SourceMayChangeWhileAnotherThreadReads)
 {
     const auto label = TCMDTime::initWithHour(1, 2, 3, 4, 30, false);
-    std::atomic<bool> done {false};
+    std::atomic<bool> done { false };
     std::thread reader([&] {
         while (!done) {
             const QString s = label->source();
