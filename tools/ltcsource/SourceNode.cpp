@@ -85,7 +85,7 @@ const pw_registry_events registryEvents = [] {
 void onCoreDone(void *data, uint32_t id, int seq)
 {
     auto &n = *static_cast<Node *>(data);
-    if (id == PW_ID_CORE && seq == n.syncSeq) {
+    if (id == PW_ID_CORE && seq == n.syncSeq && !n.registrySettled) {
         n.registrySettled = true;
         pw_main_loop_quit(n.loop);
     }
@@ -154,7 +154,10 @@ const pw_stream_events streamEvents = [] {
     return e;
 }();
 
-void onQuitSignal(void *data, int) { pw_main_loop_quit(static_cast<Node *>(data)->loop); }
+void onQuitSignal(void *data, int)
+{
+    pw_main_loop_quit(static_cast<Node *>(data)->loop);
+}
 
 void onTick(void *data, uint64_t)
 {
