@@ -60,6 +60,6 @@ QStringList MDPluginManager::allBundlesInPath(const QString &folder, const QStri
     QStringList paths;
     paths.reserve(qsizetype(found.size()));
     for (const QStringList &components : found)
-        paths << folder + QLatin1Char('/') + components.join(QLatin1Char('/'));
+        paths << base.filePath(components.join(QLatin1Char('/')));
     return paths;
 }
