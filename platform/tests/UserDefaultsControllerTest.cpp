@@ -126,10 +126,11 @@ TEST_F(DefaultsTest, DamagedSettingsFilesFallBackToTheDefaults)
         const char *what;
         QByteArray contents;
     };
+    static const char binary[] = "\x00\xff\xfe\x00[General]\x00testRate=\xff\xff\n";
     const Case cases[] = {
         {"empty file", ""},
         {"junk lines", "this is not a settings file\n[[[\n=\n==x\n\x01\x02\x03\nrate\n[General\ntestOther=1\n"},
-        {"binary", QByteArray("\x00\xff\xfe\x00[General]\x00testRate=\xff\xff\n", 28)},
+        {"binary", QByteArray(binary, sizeof binary - 1)},
         {"broken variant", "[General]\ntestCount=@Variant(\\0\\0\\0\\x7f)\ntestFormat=@ByteArray(\n"},
         {"other group only", "[Elsewhere]\ntestRate=99\n"},
     };
