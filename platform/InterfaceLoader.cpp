@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaMethod>
@@ -147,6 +148,8 @@ QWidget *InterfaceLoader::load(const QString &uiFilePath, QObject *owner, QWidge
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open interface file %1: %2").arg(uiFilePath, file.errorString()));
     Loader loader;
+    // Pictures named in the file are found next to it.
+    loader.setWorkingDirectory(QFileInfo(uiFilePath).absoluteDir());
     QWidget *root = loader.load(&file, parent);
     if (!root) {
         const QString why = loader.errorString();

@@ -10,16 +10,20 @@ namespace platform {
 // - Outlets: the owner finds child widgets by objectName after loading.
 // - Custom classes: a widget whose class name was registered with
 //   registerCustomClass is created by that factory.
-// - Actions: a widget or QAction with the dynamic string property "action"
+// - Actions: a button or QAction with the dynamic string property "action"
 //   ("togglePrivilegedChild:") invokes the owner's slot of that name (text up
-//   to the colon) with the sender as its one QObject* argument, on click /
-//   trigger.
+//   to the colon) with the sender as its one QObject* argument (a slot without
+//   arguments is accepted too), on click / trigger. A missing slot is logged
+//   when the file is loaded.
 // - Bindings: a control with the dynamic string property "binding"
 //   ("values.syncRefreshFPS") is kept in step with that key path of the shared
 //   user-defaults controller, both ways; the optional property
 //   "valueTransformer" names a registered ValueTransformer applied on the way
-//   to the control. Check boxes bind their checked state, spin boxes their
-//   value, line edits and labels their text, combo boxes their current text.
+//   to the control (and reversed on the way back when it allows that; else the
+//   binding only shows the value). Check boxes, checkable buttons and actions
+//   bind their checked state, spin boxes and sliders their value, line edits
+//   their text (written when editing ends), combo boxes their current text,
+//   labels their text (shown only). The binding is a child of the control.
 class InterfaceLoader {
 public:
     using WidgetFactory = std::function<QWidget *(QWidget *parent)>;
