@@ -158,6 +158,12 @@ std::string ChildProcess::readRest(milliseconds timeout)
     return std::exchange(out_.data, {});
 }
 
+bool ChildProcess::waitForOutputEnd(milliseconds timeout)
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return out_.closed && err_.closed; });
+}
+
 std::string ChildProcess::errorText() const
 {
     std::lock_guard lock(mutex_);

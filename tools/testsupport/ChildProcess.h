@@ -41,6 +41,9 @@ public:
     std::string readRest(std::chrono::milliseconds timeout);
     // Everything the child wrote to standard error so far.
     std::string errorText() const;
+    // Waits until standard output and error are closed (the child and
+    // anything it left behind have ended), so the texts above are complete.
+    bool waitForOutputEnd(std::chrono::milliseconds timeout);
 
     bool waitForExit(std::chrono::milliseconds timeout);
     bool running();

@@ -51,6 +51,7 @@ TEST(PrivatePipeWire, LtcSourceRefusesBadOptionsWithoutAServer)
     // No daemon is needed to reject a bad command line, and the message says why.
     ChildProcess child({ { buildTreePath("bin/ltcsource"), "--fps", "26" }, environmentWith({}) });
     ASSERT_TRUE(child.waitForExit(seconds(30)));
+    child.waitForOutputEnd(seconds(30));
     EXPECT_EQ(child.exitCode(), 2);
     EXPECT_NE(child.errorText().find("frame rate must be 24, 25, 29.97 or 30"), std::string::npos) << child.errorText();
 }
