@@ -34,7 +34,12 @@ struct Rate
 
 std::string rateName(const testing::TestParamInfo<Rate> &info)
 {
-    return std::to_string(info.param.fps) + (info.param.dropFrame ? "DropFrame" : "");
+    return "At" + std::to_string(info.param.fps) + (info.param.dropFrame ? "DropFrame" : "");
+}
+
+void PrintTo(const Rate &rate, std::ostream *os)
+{
+    *os << rate.fps << (rate.dropFrame ? " drop frame" : "");
 }
 
 class WholeDay : public testing::TestWithParam<Rate>
