@@ -124,6 +124,7 @@ UserDefaultsController &UserDefaultsController::sharedUserDefaultsController()
 
 UserDefaultsController::UserDefaultsController()
 {
+    std::lock_guard lock(storeMutex_);
     openStore();
     controllerAlive = true;
 }
@@ -137,6 +138,7 @@ UserDefaultsController::~UserDefaultsController()
 
 QString UserDefaultsController::settingsFilePath() const
 {
+    std::lock_guard lock(storeMutex_);
     return settings_->fileName();
 }
 
@@ -156,30 +158,31 @@ void UserDefaultsController::openStore()
 
 void UserDefaultsController::reopen()
 {
+    std::lock_guard lock(storeMutex_);
     openStore();
 }
 
 void UserDefaultsController::registerDefaults(const QVariantMap &defaults)
 {
+    std::lock_guard lock(storeMutex_);
     for (auto it = defaults.begin(); it != defaults.end(); ++it)
         registered_.insert(it.key(), it.value());
 }
 
 void UserDefaultsController::setInitialValues(const QVariantMap &values)
 {
+    std::lock_guard lock(storeMutex_);
     initial_ = values;
 }
 
 QVariantMap UserDefaultsController::initialValues() const
 {
+    std::lock_guard lock(storeMutex_);
     return initial_;
 }
 
-QVariant UserDefaultsController::valueForKeyPath(const QString &keyPath) const
+QVariant UserDefaultsController::storedValue(const QString &key) const
 {
-    const QString key = keyForKeyPath(keyPath);
-    if (key.isEmpty())
-        return {};
     if (settings_->contains(key)) {
         QVariant v = settings_->value(key);
         // An unquoted comma in a hand-edited file makes a list; the setting is text.
@@ -190,22 +193,40 @@ QVariant UserDefaultsController::valueForKeyPath(const QString &keyPath) const
     return registered_.value(key);
 }
 
+QVariant UserDefaultsController::valueForKeyPath(const QString &keyPath) const
+{
+    const QString key = keyForKeyPath(keyPath);
+    if (key.isEmpty())
+        return {};
+    std::lock_guard lock(storeMutex_);
+    return storedValue(key);
+}
+
 void UserDefaultsController::setValueForKeyPath(const QVariant &value, const QString &keyPath)
 {
     const QString key = keyForKeyPath(keyPath);
     if (key.isEmpty())
         return;
-    const QVariant oldValue = valueForKeyPath(keyPath);
-    if (value.isValid())
-        settings_->setValue(key, value);
-    else
-        settings_->remove(key); // back to the registered default
-    // Written at once so a crash loses nothing.
-    settings_->sync();
-    if (settings_->status() == QSettings::AccessError)
-        systemLog(QStringLiteral("Cannot save settings to %1; check that the folder is writable")
-                      .arg(settings_->fileName()));
-    notify(keyPath, oldValue, valueForKeyPath(keyPath));
+    QVariant oldValue, newValue;
+    bool saved = true;
+    QString file;
+    {
+        std::lock_guard lock(storeMutex_);
+        oldValue = storedValue(key);
+        if (value.isValid())
+            settings_->setValue(key, value);
+        else
+            settings_->remove(key); // back to the registered default
+        // Written at once so a crash loses nothing.
+        settings_->sync();
+        saved = settings_->status() != QSettings::AccessError;
+        file = settings_->fileName();
+        newValue = storedValue(key);
+    }
+    if (!saved)
+        systemLog(QStringLiteral("Cannot save settings to %1; check that the folder is writable").arg(file));
+    // Observers run without the lock: they read values and may set others.
+    notify(keyPath, oldValue, newValue);
 }
 
 int UserDefaultsController::intValueForKeyPath(const QString &keyPath) const

@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QVariant>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace platform {
@@ -15,7 +16,9 @@ namespace platform {
 // registered defaults; a key with neither reads as an invalid QVariant, which
 // the typed reads take as 0, false or "". Observers are called synchronously,
 // on the thread that made the change (always the main thread here), whenever
-// a value changes through setValueForKeyPath or a bound control.
+// a value changes through setValueForKeyPath or a bound control. Reads and
+// writes of values may come from any thread; observers are added, removed and
+// notified on the main thread only.
 class UserDefaultsController : public QObject {
     Q_OBJECT
 public:
@@ -60,6 +63,7 @@ public:
 private:
     UserDefaultsController();
     void openStore();
+    QVariant storedValue(const QString &key) const; // caller holds storeMutex_
     void notify(const QString &keyPath, const QVariant &oldValue, const QVariant &newValue);
     bool isObserving(quint64 id) const;
 
@@ -70,6 +74,7 @@ private:
         int options;
         void *context;
     };
+    mutable std::mutex storeMutex_; // guards settings_, registered_ and initial_
     std::unique_ptr<QSettings> settings_;
     QVariantMap registered_;
     QVariantMap initial_;

@@ -2,7 +2,9 @@
 
 #include <QSettings>
 
+#include <atomic>
 #include <climits>
+#include <thread>
 #include <utility>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -261,6 +263,22 @@ TEST_F(DefaultsTest, ValuesAreOnDiskAtOnceAndSurviveReopening)
     EXPECT_TRUE(controller().boolValueForKeyPath(QStringLiteral("values.testFlag")));
     EXPECT_EQ(controller().stringValueForKeyPath(QStringLiteral("values.testFormat")), QStringLiteral("%H:%M, %S – ö"));
     EXPECT_DOUBLE_EQ(controller().doubleValueForKeyPath(QStringLiteral("values.testAlpha")), 0.75);
+}
+
+TEST_F(DefaultsTest, ValuesMayBeReadOnAnotherThreadWhileTheyAreWritten)
+{
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (!done) {
+            const int v = controller().intValueForKeyPath(QStringLiteral("values.testCount"));
+            EXPECT_TRUE(v == 13 || (v >= 100 && v < 150)) << v;
+        }
+    });
+    for (int i = 100; i < 150; ++i)
+        controller().setValueForKeyPath(i, QStringLiteral("values.testCount"));
+    done = true;
+    reader.join();
+    EXPECT_EQ(controller().intValueForKeyPath(QStringLiteral("values.testCount")), 149);
 }
 
 // The child half of the restart test: runs only when the parent starts it.
