@@ -79,12 +79,15 @@ bool writeDirect(int fd, const char *text, std::size_t length)
     return true;
 }
 
-void writeFrameLine(void *, const LtcFrame &frame)
+bool writeFrameLine(const LtcFrame &frame)
 {
     char line[64];
     const std::size_t length = formatFrameLine(frame, line);
-    writeDirect(STDOUT_FILENO, line, length);
+    const bool written = writeDirect(STDOUT_FILENO, line, length);
+    const int writeError = errno;
     std::fflush(stdout);
+    errno = writeError; // the caller asks why the line was refused
+    return written;
 }
 
 } // namespace sondeo

@@ -30,9 +30,9 @@ std::size_t formatFrameLine(const LtcFrame &frame, char (&out)[64]);
 bool writeDirect(int fd, const char *text, std::size_t length);
 inline bool writeDirect(int fd, const std::string &text) { return writeDirect(fd, text.data(), text.size()); }
 
-// The decoder's frame sink: one write of the whole line to standard output,
-// then a flush of buffered standard output, so diagnostics printed through
-// stdio follow the first frame line.
-void writeFrameLine(void *unused, const LtcFrame &frame);
+// One write of the whole frame line to standard output, then a flush of
+// buffered standard output, so diagnostics printed through stdio follow the
+// first frame line. False when standard output refused the line.
+bool writeFrameLine(const LtcFrame &frame);
 
 } // namespace sondeo

@@ -56,6 +56,24 @@ bool channelUsable(const sondeo::CommandLine &line)
     return true;
 }
 
+[[noreturn]] void endTool()
+{
+    std::fputs("\nSondeo terminated", stderr);
+    // Leave without running destructors: the capture thread may still be
+    // delivering a buffer and must not meet a half torn-down process.
+    std::fflush(stdout);
+    std::fflush(stderr); // the audio library may have made it buffered
+    _exit(0);
+}
+
+void printFrame(void *, const LtcFrame &frame)
+{
+    // The reader has closed the pipe. Normally the broken-pipe signal has
+    // already ended the tool; when the parent left that signal ignored, end here.
+    if (!sondeo::writeFrameLine(frame) && errno == EPIPE)
+        endTool();
+}
+
 // Feeds the decoder until the interval pipe ends or the tool should end.
 void runMainLoop(int intervalRead, BiphaseDecoder &decoder)
 {
@@ -110,7 +128,7 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    BiphaseDecoder decoder(&sondeo::writeFrameLine, nullptr);
+    BiphaseDecoder decoder(&printFrame, nullptr);
     TransitionDetector detector(line.side, &TransitionDetector::writeToDescriptor, &interval[1],
                                 &sondeo::ParentWatch::checkFromAudioThread);
     TransitionDetector::install(&detector);
@@ -124,10 +142,5 @@ int main(int argc, char **argv)
     if (parentPresent)
         runMainLoop(interval[0], decoder);
 
-    std::fputs("\nSondeo terminated", stderr);
-    // Leave without running destructors: the capture thread may still be
-    // delivering a buffer and must not meet a half torn-down process.
-    std::fflush(stdout);
-    std::fflush(stderr); // the audio library may have made it buffered
-    _exit(0);
+    endTool();
 }

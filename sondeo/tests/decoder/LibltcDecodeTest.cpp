@@ -22,6 +22,11 @@ struct CleanCase {
     bool dropFrame;
 };
 
+void PrintTo(const CleanCase &c, std::ostream *out)
+{
+    *out << c.fps << " fps at " << c.rate << " Hz";
+}
+
 std::string caseName(const testing::TestParamInfo<CleanCase> &info)
 {
     const CleanCase &c = info.param;

@@ -1,6 +1,8 @@
 // The built Sondeo run as a child process, with no audio server reachable.
 
 #include "sondeo/LineWriter.h"
+#include "tools/testsupport/LtcSourceProcess.h"
+#include "tools/testsupport/PrivatePipeWire.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <poll.h>
 #include <string>
 #include <sys/prctl.h>
@@ -26,25 +29,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// An empty runtime folder: the audio server's socket is nowhere to be found.
-class NoAudioServer : public testing::Test {
+// Starts the built Sondeo with a given environment and reads what it prints.
+class SondeoChild : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        char dirTemplate[] = "/tmp/sondeo-noserver-XXXXXX";
-        ASSERT_NE(mkdtemp(dirTemplate), nullptr);
-        runtimeDir_ = dirTemplate;
-        for (char **e = environ; *e; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("XDG_RUNTIME_DIR=", 0) != 0 && entry.rfind("PIPEWIRE_", 0) != 0)
-                env_.push_back(entry);
-        }
-        env_.push_back("XDG_RUNTIME_DIR=" + runtimeDir_);
-        env_.push_back("PIPEWIRE_RUNTIME_DIR=" + runtimeDir_);
-        env_.push_back("PIPEWIRE_REMOTE=" + runtimeDir_ + "/none");
-    }
-    void TearDown() override { std::filesystem::remove_all(runtimeDir_); }
-
     struct Child {
         pid_t pid = -1;   // Sondeo
         pid_t middle = -1; // Sondeo's parent when started through one, else -1
@@ -53,7 +40,7 @@ protected:
     };
 
     // Starts Sondeo, directly or through a middle process that only waits.
-    Child start(const std::vector<std::string> &args, bool throughMiddle = false)
+    Child start(const std::vector<std::string> &args, bool throughMiddle = false, bool ignoreBrokenPipe = false)
     {
         std::vector<std::string> argStrings = {SONDEO_PATH};
         argStrings.insert(argStrings.end(), args.begin(), args.end());
@@ -71,6 +58,8 @@ protected:
         EXPECT_EQ(pipe2(pidPipe, O_CLOEXEC), 0);
 
         auto execSondeo = [&] {
+            if (ignoreBrokenPipe)
+                signal(SIGPIPE, SIG_IGN); // kept across exec, as a parent may leave it
             dup2(out[1], STDOUT_FILENO);
             dup2(err[1], STDERR_FILENO);
             execve(argv[0], argv.data(), envp.data());
@@ -146,16 +135,46 @@ protected:
         return false;
     }
 
-    static int exitStatusOf(pid_t pid)
+    // The exit status, or minus the signal that ended it; a process still
+    // running after the patience is killed and reported as -1000.
+    static int exitStatusOf(pid_t pid, std::chrono::seconds patience = std::chrono::seconds(10))
     {
+        const auto deadline = Clock::now() + patience;
         int status = 0;
-        if (waitpid(pid, &status, 0) != pid)
+        pid_t done = 0;
+        while ((done = waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (done != pid) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
             return -1000;
+        }
         return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     }
 
-    std::string runtimeDir_;
     std::vector<std::string> env_;
+};
+
+// An empty runtime folder: the audio server's socket is nowhere to be found.
+class NoAudioServer : public SondeoChild {
+protected:
+    void SetUp() override
+    {
+        char dirTemplate[] = "/tmp/sondeo-noserver-XXXXXX";
+        ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+        runtimeDir_ = dirTemplate;
+        for (char **e = environ; *e; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("XDG_RUNTIME_DIR=", 0) != 0 && entry.rfind("PIPEWIRE_", 0) != 0)
+                env_.push_back(entry);
+        }
+        env_.push_back("XDG_RUNTIME_DIR=" + runtimeDir_);
+        env_.push_back("PIPEWIRE_RUNTIME_DIR=" + runtimeDir_);
+        env_.push_back("PIPEWIRE_REMOTE=" + runtimeDir_ + "/none");
+    }
+    void TearDown() override { std::filesystem::remove_all(runtimeDir_); }
+
+    std::string runtimeDir_;
 };
 
 TEST_F(NoAudioServer, HelpAndVersionTexts)
@@ -242,12 +261,68 @@ TEST_F(NoAudioServer, WaitsAfterAFailedStartAndEndsCleanly)
         const std::string err = readAll(child.err, Clock::now() + std::chrono::seconds(5));
         EXPECT_NE(err.find(row.errContains), std::string::npos) << err;
         EXPECT_NE(err.find("\nSondeo terminated"), std::string::npos) << err;
-        if (!ended)
-            kill(child.pid, SIGKILL);
         EXPECT_EQ(exitStatusOf(child.pid), 0);
         close(child.out);
         close(child.err);
     }
+}
+
+// With a private audio server and one mono LTC source on it.
+class MonoSource : public SondeoChild {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pipewire_.ready()) << pipewire_.error();
+        source_ = std::make_unique<testsupport::LtcSourceProcess>(pipewire_, std::vector<std::string>{"--name", "LTC Mono"});
+        ASSERT_TRUE(source_->ready()) << source_->error();
+        env_ = pipewire_.environment();
+    }
+
+    testsupport::PrivatePipeWire pipewire_;
+    std::unique_ptr<testsupport::LtcSourceProcess> source_;
+};
+
+// The line protocol has no message for a channel the device lacks: it is
+// said on standard error, nothing is captured, and the tool waits.
+TEST_F(MonoSource, ChannelBeyondTheDeviceIsRefused)
+{
+    Child child = start({"0", "1"});
+    ASSERT_TRUE(waitUntilWaiting(child.pid));
+    ASSERT_EQ(kill(child.pid, SIGTERM), 0);
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    EXPECT_EQ(readAll(child.out, deadline), "");
+    const std::string err = readAll(child.err, deadline);
+    EXPECT_NE(err.find("device 0 has 1 input channel (0 to 0); channel 1 does not exist"), std::string::npos) << err;
+    EXPECT_EQ(exitStatusOf(child.pid), 0);
+    close(child.out);
+    close(child.err);
+}
+
+// A parent that ignores the broken-pipe signal passes that on to the tool;
+// it must still end once its reader has gone.
+TEST_F(MonoSource, EndsWhenItsReaderClosesThePipeWithBrokenPipeIgnored)
+{
+    Child child = start({"0", "0"}, false, true);
+    std::string out;
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (out.find('\n') == std::string::npos && Clock::now() < deadline) {
+        char buffer[64];
+        pollfd p = {child.out, POLLIN, 0};
+        if (poll(&p, 1, 100) > 0) {
+            const ssize_t n = read(child.out, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            out.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ASSERT_GE(out.size(), sondeo::kFrameLineLength) << "no frame line arrived";
+    EXPECT_EQ(out.find('\n'), sondeo::kFrameLineLength - 1) << out;
+    close(child.out);
+
+    const std::string err = readAll(child.err, Clock::now() + std::chrono::seconds(10));
+    EXPECT_NE(err.find("\nSondeo terminated"), std::string::npos) << err;
+    EXPECT_EQ(exitStatusOf(child.pid), 0);
+    close(child.err);
 }
 
 } // namespace
