@@ -46,6 +46,16 @@ public:
     }
 };
 
+class NegateTransformer : public platform::ValueTransformer {
+public:
+    QVariant transformedValue(const QVariant &value) const override
+    {
+        return !platform::UserDefaultsController::boolValue(value);
+    }
+    bool allowsReverseTransformation() const override { return true; }
+    QVariant reverseTransformedValue(const QVariant &value) const override { return !value.toBool(); }
+};
+
 } // namespace
 
 // The owner of an interface file: receives its actions.
@@ -73,6 +83,8 @@ protected:
                                        {QStringLiteral("uiFormat"), QStringLiteral("%H:%M")}});
         platform::ValueTransformer::setValueTransformer(std::make_shared<SignTransformer>(),
                                                         QStringLiteral("TestSignTransformer"));
+        platform::ValueTransformer::setValueTransformer(std::make_shared<NegateTransformer>(),
+                                                        QStringLiteral("TestNegateTransformer"));
         platform::InterfaceLoader::registerCustomClass(
             QStringLiteral("FixturePanel"), [](QWidget *parent) { return new FixturePanel(parent); });
         QString error;
@@ -156,6 +168,21 @@ TEST_F(InterfaceLoaderTest, ControlsWriteTheirValuesAndFollowChanges)
     EXPECT_EQ(outlet<QLineEdit>("formatEdit")->text(), QStringLiteral("%n"));
     EXPECT_TRUE(outlet<QCheckBox>("flagCheck")->isChecked());
     EXPECT_EQ(observer.calls.size(), 3u);
+}
+
+TEST_F(InterfaceLoaderTest, TransformersWorkBothWaysOnlyWhenReversible)
+{
+    auto *inverted = outlet<QCheckBox>("invertedCheck");
+    EXPECT_TRUE(inverted->isChecked()); // absent reads false, shown negated
+    inverted->click();
+    EXPECT_TRUE(controller().boolValueForKeyPath(QStringLiteral("values.uiHidden")));
+    controller().setValueForKeyPath(false, QStringLiteral("values.uiHidden"));
+    EXPECT_TRUE(inverted->isChecked());
+
+    // A one-way transformer: the control shows the value but never writes it.
+    auto *shownOnly = outlet<QCheckBox>("shownOnlyCheck");
+    shownOnly->click();
+    EXPECT_FALSE(controller().valueForKeyPath(QStringLiteral("values.uiShownOnly")).isValid());
 }
 
 TEST_F(InterfaceLoaderTest, AValueTheControlCannotShowIsNotOverwritten)
