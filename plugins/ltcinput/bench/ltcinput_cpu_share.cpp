@@ -73,10 +73,11 @@ int main(int argc, char **argv)
     ltctest::InputHost host;
     const double startSeconds = duration<double>(steady_clock::now() - startAt).count();
     const InputList inputs = host.inputs();
-    std::vector<pid_t> sondeos = ltctest::sondeoChildren();
+    const double startCpu = selfCpuSeconds() - cpuBeforeStart;
+    std::this_thread::sleep_for(3s); // settle: every child started, every channel locked or silent
+    const std::vector<pid_t> sondeos = ltctest::sondeoChildren();
     std::printf("%zu inputs, %zu Sondeo processes, started in %.0f ms (%.0f ms CPU)\n", inputs.size(),
-                sondeos.size(), startSeconds * 1e3, (selfCpuSeconds() - cpuBeforeStart) * 1e3);
-    std::this_thread::sleep_for(3s); // settle: every channel locked or silent
+                sondeos.size(), startSeconds * 1e3, startCpu * 1e3);
 
     double sondeoBefore = 0;
     for (pid_t p : sondeos)
