@@ -4,6 +4,7 @@
 #include "platform/SystemLog.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 

@@ -26,7 +26,8 @@ ControlBinding *ControlBinding::bind(QObject *control, const QString &keyPath, c
 {
     if (!control)
         return nullptr;
-    if (!keyPath.startsWith(QStringLiteral("values.")) || keyPath.size() <= 7) {
+    const QString prefix = QStringLiteral("values.");
+    if (!keyPath.startsWith(prefix) || keyPath.size() == prefix.size()) {
         systemLog(QStringLiteral("Control %1 has an unsupported binding \"%2\" (expected values.<key>)")
                       .arg(control->objectName(), keyPath));
         return nullptr;

@@ -60,6 +60,7 @@ TEST_F(DefaultsTest, TypedReadsOfHandEditedValues)
                       "empty=\n"
                       "exponent=1e3\n"
                       "zeroFraction=0.5\n"
+                      "trailingDot=+1.\n"
                       "listed=%H:%M, %S\n");
     struct Row {
         const char *key;
@@ -82,6 +83,7 @@ TEST_F(DefaultsTest, TypedReadsOfHandEditedValues)
         {"empty", 0, 0.0, false, ""},
         {"exponent", 1, 1000.0, true, "1e3"},
         {"zeroFraction", 0, 0.5, false, "0.5"},
+        {"trailingDot", 1, 1.0, true, "+1."},
         {"listed", 0, 0.0, false, "%H:%M, %S"}, // an unquoted comma still reads as the text
     };
     for (const auto &row : rows) {
