@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # run and test
   pipewire pipewire-bin wireplumber dbus-daemon
-  xvfb xauth xdotool imagemagick fonts-dejavu-core sox
+  xvfb xauth xdotool xclip imagemagick fonts-dejavu-core sox
 )
 
 missing=()
