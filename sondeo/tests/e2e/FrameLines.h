@@ -3,7 +3,7 @@
 #include <cmath>
 #include <ctime>
 #include <optional>
-#include <regex>
+#include <cctype>
 #include <string>
 #include <sys/time.h>
 
@@ -12,18 +12,27 @@ struct FrameLine {
     int hours = 0, minutes = 0, seconds = 0, frames = 0;
     bool dropFrame = false;
 
+    // "HH:MM:SS.FFdcUU UU UU UU UU UU UU UU" (the line end already cut off).
     static std::optional<FrameLine> parse(const std::string &line)
     {
-        static const std::regex shape(R"(^(\d\d):(\d\d):(\d\d)\.(\d\d)([dn])([cn])((\d\d) ){7}(\d\d)$)");
-        std::smatch m;
-        if (!std::regex_match(line, m, shape))
+        if (line.size() != 36)
             return std::nullopt;
+        auto digits = [&](size_t at, int &value) {
+            if (!std::isdigit(static_cast<unsigned char>(line[at])) || !std::isdigit(static_cast<unsigned char>(line[at + 1])))
+                return false;
+            value = (line[at] - '0') * 10 + (line[at + 1] - '0');
+            return true;
+        };
         FrameLine f;
-        f.hours = std::stoi(m[1]);
-        f.minutes = std::stoi(m[2]);
-        f.seconds = std::stoi(m[3]);
-        f.frames = std::stoi(m[4]);
-        f.dropFrame = m[5] == "d";
+        int userBits = 0;
+        bool ok = digits(0, f.hours) && line[2] == ':' && digits(3, f.minutes) && line[5] == ':'
+            && digits(6, f.seconds) && line[8] == '.' && digits(9, f.frames)
+            && (line[11] == 'd' || line[11] == 'n') && (line[12] == 'c' || line[12] == 'n');
+        for (size_t at = 13; ok && at < 36; at += 3)
+            ok = digits(at, userBits) && userBits <= 15 && (at + 2 == 36 || line[at + 2] == ' ');
+        if (!ok)
+            return std::nullopt;
+        f.dropFrame = line[11] == 'd';
         return f;
     }
 
