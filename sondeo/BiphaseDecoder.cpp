@@ -48,17 +48,27 @@ void BiphaseDecoder::push(Entry e)
 {
     history_[historyCount_] = e;
     ++historyCount_;
-    if (!e.valid)
+    if (!e.valid) {
         historyCount_ = 0;
+        framePending_ = 0;
+    }
 
     if (historyCount_ < kSyncIntervals)
         return;
 
     if (historyCount_ == kSyncIntervals) {
         if (matchesSyncWord()) {
+            // The frame's own sync word closes it: only now is it known to
+            // be 64 bits of one frame and not a splice of a lost audio block.
+            if (framePending_) {
+                framePending_ = 0;
+                if (sink_)
+                    sink_(context_, pendingFrame_);
+            }
             std::copy(std::begin(kSyncBits), std::end(kSyncBits), bits_);
             bitCount_ = kSyncBitCount;
         } else {
+            framePending_ = 0;
             std::copy(history_ + 1, history_ + kSyncIntervals, history_);
             historyCount_ = kSyncIntervals - 1;
         }
@@ -90,11 +100,10 @@ void BiphaseDecoder::assembleBit(const Entry &e)
     }
 
     if (bitCount_ == kFrameBitCount) {
-        const LtcFrame frame = decodeFrame();
+        pendingFrame_ = decodeFrame();
+        framePending_ = 1;
         historyCount_ = 0;
         bitCount_ = 0;
-        if (sink_)
-            sink_(context_, frame);
     }
 }
 

@@ -6,8 +6,10 @@
 
 // Turns the interval bytes of the TransitionDetector into LTC frames: each
 // interval is a half bit cell (short) or a whole one (long); after a forward
-// sync word the next 64 data bits are assembled as biphase mark and handed
-// to the frame sink as soon as data bit 63 is complete.
+// sync word the next 64 data bits are assembled as biphase mark. The frame
+// goes to the sink when the 29 intervals that follow are its own sync word:
+// a lost or repeated audio block splices the signal, and 64 bits taken
+// across a splice would otherwise come out as a plausible but wrong time.
 //
 // Fixed-size state, no allocation: one instance per process, fed on the
 // main thread only.
@@ -48,4 +50,6 @@ private:
     int32_t bitCount_ = 0;
     int32_t bits_[100] = {};
     int32_t halfBitPending_ = 0;
+    int32_t framePending_ = 0; // pendingFrame_ awaits its sync word
+    LtcFrame pendingFrame_;
 };

@@ -89,6 +89,22 @@ TEST(IntervalEdgeCases, Table)
         {"an odd run of short intervals drops the frame being assembled",
          [] { return fourFrames(10, 20, [](Segments &s) { s.insert(s.begin() + firstLong(s, 20), 10); }); },
          {1, 3}, 0},
+        // A lost audio block: 64 bits taken across it look like a frame,
+        // but what follows them is no sync word.
+        {"a frame spliced by a lost block is not handed on",
+         [] {
+             Segments all = framesBetween(0, 2, 10, 20);
+             all.pop_back(); // frame 2 follows frame 1 directly
+             const std::array<int, 64> data = kFrames[2].dataBits();
+             std::vector<int> spliced(data.begin(), data.begin() + 20);
+             spliced.insert(spliced.end(), data.begin() + 34, data.end()); // bits 20-33 lost
+             const Segments frame = frameSegments(spliced, 10, 20);
+             all.insert(all.end(), frame.begin(), frame.end());
+             const Segments rest = framesBetween(3, 4, 10, 20);
+             all.insert(all.end(), rest.begin() + 1, rest.end());
+             return squareWave(all);
+         },
+         {1}, 0},
         {"backwards code is never recognised",
          [] {
              std::vector<float> forward = fourFrames(10, 20);
@@ -156,6 +172,7 @@ TEST(FrameLine, DecodedBitsMakeTheLine)
         const Segments frame = frameSegments(row.dataBits, 10, 20);
         segments.insert(segments.end(), lead.begin(), lead.end());
         segments.insert(segments.end(), frame.begin(), frame.end());
+        segments.push_back(20);
         const DecodeResult result = decodeSamples(squareWave(segments), 1, 0);
         ASSERT_EQ(result.frames.size(), 1u);
 

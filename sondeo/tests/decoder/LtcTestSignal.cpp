@@ -127,6 +127,11 @@ LtcSignal encodeWithLibltc(double sampleRate, double fps, bool dropFrame, int co
 
         ltc_frame_increment(&ltc, static_cast<int>(std::ceil(fps)), standard, 0);
     }
+    // The edge that closes the last frame's sync word.
+    ltc_encoder_end_encode(encoder.get());
+    const int produced = ltc_encoder_copy_buffer(encoder.get(), buffer.data());
+    for (int s = 0; s < produced; ++s)
+        signal.samples.push_back((static_cast<float>(buffer[s]) - 128.0f) / 128.0f);
     return signal;
 }
 
@@ -177,7 +182,7 @@ std::vector<float> squareWave(const std::vector<int> &segments, float amplitude)
     return samples;
 }
 
-std::vector<int> frameSegments(const std::array<int, 64> &dataBits, int shortLength, int longLength)
+std::vector<int> frameSegments(std::span<const int> dataBits, int shortLength, int longLength)
 {
     std::vector<int> segments;
     auto addBit = [&](int bit) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,8 @@ std::string describe(const EncodedFrame &frame);
 std::string describe(const LtcFrame &frame);
 
 // Clean LTC from libltc's encoder: `count` consecutive frames starting at
-// the given time, with user bits and colour flags that change every frame.
+// the given time, with user bits and colour flags that change every frame,
+// ending with the edge that completes the last sync word.
 struct LtcSignal {
     std::vector<float> samples;         // mono, -1..1
     std::vector<EncodedFrame> frames;   // in the order they were encoded
@@ -48,8 +50,8 @@ DecodeResult decodeSamples(const std::vector<float> &samples, uint32_t stride, i
 // Square wave whose half-periods are the given segment lengths: each segment
 // after the first becomes one interval byte of that length.
 std::vector<float> squareWave(const std::vector<int> &segments, float amplitude = 0.5f);
-// Biphase-mark segments for data bits followed by the sync word, with the
+// Biphase-mark segments for data bits (normally 64) followed by the sync word, with the
 // given half-cell and whole-cell lengths.
-std::vector<int> frameSegments(const std::array<int, 64> &dataBits, int shortLength, int longLength);
+std::vector<int> frameSegments(std::span<const int> dataBits, int shortLength, int longLength);
 
 } // namespace ltctest
