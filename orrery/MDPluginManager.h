@@ -10,7 +10,8 @@
 
 // Finds metadata plug-in bundles below a folder and collects their principal
 // classes. Lists only grow; nothing is de-duplicated or instantiated.
-class MDPluginManager {
+class MDPluginManager
+{
 public:
     using BundleList = std::vector<std::shared_ptr<platform::Bundle>>;
     using ClassList = std::vector<std::shared_ptr<platform::MetaClass>>;

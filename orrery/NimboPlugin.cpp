@@ -36,11 +36,11 @@ void NimboPlugin::setPreferences(const QString &preferences)
     myPreferences_ = preferences;
 }
 
-void NimboPlugin::recieveMetaBlock(const QVariant &) {}
+void NimboPlugin::recieveMetaBlock(const QVariant &) { }
 
-void NimboPlugin::recieveMetaData(const QVariant &) {}
+void NimboPlugin::recieveMetaData(const QVariant &) { }
 
-void NimboPlugin::recievedLastMetaDataBlock() {}
+void NimboPlugin::recievedLastMetaDataBlock() { }
 
 QVariantList NimboPlugin::listeners() const
 {

@@ -10,7 +10,8 @@
 // Base class of metadata plug-ins: a parent, an instance name, preferences in
 // text form, and hooks through which metadata arrives. Subclasses override
 // the hooks by these names.
-class NimboPlugin {
+class NimboPlugin
+{
 public:
     static uint32_t interfaceVersion();
 

@@ -9,14 +9,15 @@ BuiltinPluginFactory::BuiltinPluginFactory()
 
 QStringList BuiltinPluginFactory::builtinClassNames()
 {
-    return {QStringLiteral("smallWindowController"), QStringLiteral("TimeWindowController"),
-            QStringLiteral("MenuWindowController"), QStringLiteral("HotKeyController")};
+    return { QStringLiteral("smallWindowController"), QStringLiteral("TimeWindowController"),
+             QStringLiteral("MenuWindowController"), QStringLiteral("HotKeyController") };
 }
 
 void BuiltinPluginFactory::loadPlugins()
 {
     for (const QString &name : builtinClassNames()) {
-        auto cls = std::dynamic_pointer_cast<PluginClass>(platform::ClassRegistry::shared().classNamed(name));
+        auto cls = std::dynamic_pointer_cast<PluginClass>(
+            platform::ClassRegistry::shared().classNamed(name));
         if (!cls)
             continue;
         pluginClasses_.push_back(cls);

@@ -5,7 +5,8 @@
 #include <QStringList>
 
 // Registers the compiled-in output classes that this program contains.
-class BuiltinPluginFactory : public PluginFactory {
+class BuiltinPluginFactory : public PluginFactory
+{
 public:
     BuiltinPluginFactory();
     // In this order: small clock, large clock, menu-bar clock, hot-key typist.

@@ -6,7 +6,8 @@
 
 // Loads the plug-in bundles ("*.plugin") of the application's built-in
 // plug-ins folder and registers their principal classes.
-class FilePluginFactory : public PluginFactory {
+class FilePluginFactory : public PluginFactory
+{
 public:
     FilePluginFactory();
     // Every bundle of the folder, in name order (a Linux folder listing has

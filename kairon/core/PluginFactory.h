@@ -4,7 +4,8 @@
 
 // Common base of the two factories that register plug-in classes with the
 // shared plug-in manager at start-up.
-class PluginFactory {
+class PluginFactory
+{
 public:
     virtual ~PluginFactory();
 

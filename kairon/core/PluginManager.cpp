@@ -12,8 +12,10 @@ namespace {
 // So the reference is never destroyed.
 std::shared_ptr<PluginManager> &installedManager()
 {
-    alignas(std::shared_ptr<PluginManager>) static unsigned char storage[sizeof(std::shared_ptr<PluginManager>)];
-    static std::shared_ptr<PluginManager> *manager = ::new (storage) std::shared_ptr<PluginManager>();
+    alignas(std::shared_ptr<PluginManager>) static unsigned char
+        storage[sizeof(std::shared_ptr<PluginManager>)];
+    static std::shared_ptr<PluginManager> *manager
+        = ::new (storage) std::shared_ptr<PluginManager>();
     return *manager;
 }
 
@@ -25,7 +27,7 @@ std::shared_ptr<PluginManager> &installedManager()
 }();
 
 // Identity of an entry as a plug-in, whichever contract list holds it.
-template <class Entry>
+template<class Entry>
 void removeEveryOccurrence(std::vector<std::shared_ptr<Entry>> &list, const tsyncPlugin *instance)
 {
     std::erase_if(list, [instance](const std::shared_ptr<Entry> &entry) {

@@ -4,6 +4,7 @@
 
 QVariant PlusMinusValueTransformer::transformedValue(const QVariant &value) const
 {
-    const bool plus = value.isValid() && !value.isNull() && platform::UserDefaultsController::boolValue(value);
+    const bool plus
+        = value.isValid() && !value.isNull() && platform::UserDefaultsController::boolValue(value);
     return plus ? QStringLiteral("+") : QStringLiteral("-");
 }

@@ -24,8 +24,7 @@ constexpr int kKindRole = Qt::UserRole;
 constexpr int kClassNameRole = Qt::UserRole + 1;
 
 // An outlet: the loaded top-level widget itself or a descendant, by object name.
-template <class T>
-T *outlet(QWidget *top, const char *name)
+template<class T> T *outlet(QWidget *top, const char *name)
 {
     if (top->objectName() == QLatin1String(name))
         return qobject_cast<T *>(top);
@@ -92,8 +91,9 @@ bool preferenceController::loadInterface()
 {
     const QString path = platform::Bundle::mainBundle().pathForResource(kInterfaceFile);
     if (path.isEmpty()) {
-        platform::systemLog(QStringLiteral("Could not find %1 in %2.")
-                                .arg(kInterfaceFile, platform::Bundle::mainBundle().resourcePath()));
+        platform::systemLog(
+            QStringLiteral("Could not find %1 in %2.")
+                .arg(kInterfaceFile, platform::Bundle::mainBundle().resourcePath()));
         return false;
     }
     QString error;
@@ -107,8 +107,10 @@ bool preferenceController::loadInterface()
     auto *list = outlet<QTreeWidget>(top.get(), "preferenceList");
     QWidget *panes = outlet<QWidget>(top.get(), "preferencePanes");
     if (window != top.get() || !list || !panes) {
-        platform::systemLog(QStringLiteral("Could not load %1: it lacks the preferenceWindow, preferenceList "
-                                           "or preferencePanes widget.").arg(path));
+        platform::systemLog(
+            QStringLiteral("Could not load %1: it lacks the preferenceWindow, preferenceList "
+                           "or preferencePanes widget.")
+                .arg(path));
         return false;
     }
     preferenceWindow_ = top.release();
@@ -152,7 +154,8 @@ void preferenceController::selectNewPreferenceView(QWidget *view)
     if (!preferencePanes_)
         return;
     QLayout *layout = preferencePanes_->layout();
-    const auto shown = preferencePanes_->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    const auto shown
+        = preferencePanes_->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget *old : shown) {
         // Removed, not destroyed: the General pane is kept for later and a
         // plug-in's pane belongs to its class.
@@ -188,11 +191,14 @@ preferenceController::Item preferenceController::child(int index, const Item &of
 {
     switch (ofItem.kind) {
     case ItemKind::Root:
-        return {index == 0 ? ItemKind::General : index == 1 ? ItemKind::Input : ItemKind::Output, {}};
+        return { index == 0       ? ItemKind::General
+                     : index == 1 ? ItemKind::Input
+                                  : ItemKind::Output,
+                 {} };
     case ItemKind::Input:
-        return {ItemKind::InputPlugin, inputPluginNames_.value(index)};
+        return { ItemKind::InputPlugin, inputPluginNames_.value(index) };
     case ItemKind::Output:
-        return {ItemKind::OutputPlugin, outputPluginNames_.value(index)};
+        return { ItemKind::OutputPlugin, outputPluginNames_.value(index) };
     default:
         return {};
     }
@@ -254,7 +260,8 @@ void preferenceController::showLoadFailureAlert(const QString &fileName)
     alert.setIcon(QMessageBox::Warning);
     alert.setWindowTitle(fileName);
     alert.setText(fileName);
-    alert.setInformativeText(QStringLiteral("Could not load preferences!\n\nPlease reinstall Kairon."));
+    alert.setInformativeText(
+        QStringLiteral("Could not load preferences!\n\nPlease reinstall Kairon."));
     alert.addButton(QStringLiteral("Shucks!"), QMessageBox::AcceptRole);
     alert.exec();
 }
@@ -267,7 +274,8 @@ void preferenceController::reloadOutline()
     preferenceList_->clear();
 
     QTreeWidgetItem *generalRow = nullptr;
-    auto addItem = [this](auto &self, const Item &item, QTreeWidgetItem *parent) -> QTreeWidgetItem * {
+    auto addItem
+        = [this](auto &self, const Item &item, QTreeWidgetItem *parent) -> QTreeWidgetItem * {
         auto *row = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(preferenceList_);
         row->setText(0, objectValueForItem(item));
         row->setData(0, kKindRole, static_cast<int>(item.kind));
@@ -301,8 +309,8 @@ void preferenceController::onOutlineSelectionChanged()
         return;
     if (!selected.isEmpty()) {
         QTreeWidgetItem *row = selected.first();
-        const Item item{static_cast<ItemKind>(row->data(0, kKindRole).toInt()),
-                        row->data(0, kClassNameRole).toString()};
+        const Item item { static_cast<ItemKind>(row->data(0, kKindRole).toInt()),
+                          row->data(0, kClassNameRole).toString() };
         if (shouldSelectItem(item)) {
             selectedOutlineItem_ = row;
             return;
@@ -319,5 +327,6 @@ void preferenceController::onOutlineSelectionChanged()
 
 std::shared_ptr<PluginClass> preferenceController::pluginClassNamed(const QString &className)
 {
-    return std::dynamic_pointer_cast<PluginClass>(platform::ClassRegistry::shared().classNamed(className));
+    return std::dynamic_pointer_cast<PluginClass>(
+        platform::ClassRegistry::shared().classNamed(className));
 }

@@ -15,7 +15,8 @@ class PluginClass;
 // the output plug-ins) beside the selected pane. Also registers the defaults.
 // Controls in the panes are bound to their settings by the interface file, so
 // this controller never copies values itself.
-class preferenceController : public QObject {
+class preferenceController : public QObject
+{
     Q_OBJECT
 public:
     // Registers the defaults with the user defaults and as the shared
@@ -40,7 +41,8 @@ public:
     // The outline's items: the three roots are recognised by identity, plug-in
     // items by class name within their group.
     enum class ItemKind { Root, General, Input, Output, InputPlugin, OutputPlugin };
-    struct Item {
+    struct Item
+    {
         ItemKind kind = ItemKind::Root;
         QString className;
         bool operator==(const Item &) const = default;

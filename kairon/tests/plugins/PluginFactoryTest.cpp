@@ -13,8 +13,7 @@ namespace {
 const QString kFixtures = QStringLiteral(PLUGIN_FIXTURES);
 const QString kOrderedPlugIns = kFixtures + QStringLiteral("/ordered/lib/kairon/PlugIns");
 
-template <class List>
-QStringList namesOf(const List &list)
+template<class List> QStringList namesOf(const List &list)
 {
     QStringList names;
     for (const auto &entry : list)
@@ -30,7 +29,8 @@ QStringList classNamesOf(const PluginClassList &list)
     return names;
 }
 
-class PluginFactoryTest : public testing::Test {
+class PluginFactoryTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -49,14 +49,19 @@ TEST_F(PluginFactoryTest, LoadsThePlugInsFolderInNameOrder)
     const std::string log = testing::internal::GetCapturedStderr();
 
     // Alpha, Beta, Delta (not a plug-in class), Empty (no code), Gamma.
-    EXPECT_EQ(classNamesOf(factory.pluginClasses()), (QStringList{"AlphaIn", "BetaBoth", "GammaIn"}));
-    EXPECT_EQ(classNamesOf(manager->inputPluginClasses()), (QStringList{"AlphaIn", "BetaBoth", "GammaIn"}));
-    EXPECT_EQ(classNamesOf(manager->outputPluginClasses()), QStringList{"BetaBoth"});
-    EXPECT_EQ(namesOf(manager->inputPluginInstances()), (QStringList{"Alpha 1", "Alpha 2", "Beta", "Gamma"}));
-    EXPECT_EQ(namesOf(manager->outputPluginInstances()), QStringList{"Beta"});
+    EXPECT_EQ(classNamesOf(factory.pluginClasses()),
+              (QStringList { "AlphaIn", "BetaBoth", "GammaIn" }));
+    EXPECT_EQ(classNamesOf(manager->inputPluginClasses()),
+              (QStringList { "AlphaIn", "BetaBoth", "GammaIn" }));
+    EXPECT_EQ(classNamesOf(manager->outputPluginClasses()), QStringList { "BetaBoth" });
+    EXPECT_EQ(namesOf(manager->inputPluginInstances()),
+              (QStringList { "Alpha 1", "Alpha 2", "Beta", "Gamma" }));
+    EXPECT_EQ(namesOf(manager->outputPluginInstances()), QStringList { "Beta" });
 
     // The skipped bundles say why; the wrong extension is not even opened.
-    EXPECT_NE(log.find("Delta.plugin: class DeltaHelper is not a Kairon plug-in class"), std::string::npos) << log;
+    EXPECT_NE(log.find("Delta.plugin: class DeltaHelper is not a Kairon plug-in class"),
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("Empty.plugin: it has no principal class"), std::string::npos) << log;
     EXPECT_EQ(log.find("Ignored"), std::string::npos) << log;
     EXPECT_EQ(platform::ClassRegistry::shared().classNamed(QStringLiteral("IgnoredIn")), nullptr);
@@ -67,20 +72,23 @@ TEST_F(PluginFactoryTest, UnknownPrincipalClassNameTakesTheFirstClassOfTheCode)
     ASSERT_EQ(platform::ClassRegistry::shared().classNamed(QStringLiteral("NoSuchClass")), nullptr);
     FilePluginFactory factory;
     factory.loadPluginInstances(kOrderedPlugIns + QStringLiteral("/Gamma.plugin"));
-    EXPECT_EQ(classNamesOf(factory.pluginClasses()), QStringList{"GammaIn"});
-    EXPECT_EQ(namesOf(manager->inputPluginInstances()), QStringList{"Gamma"});
+    EXPECT_EQ(classNamesOf(factory.pluginClasses()), QStringList { "GammaIn" });
+    EXPECT_EQ(namesOf(manager->inputPluginInstances()), QStringList { "Gamma" });
     // The code was loaded: its second class is known but not registered.
     EXPECT_NE(platform::ClassRegistry::shared().classNamed(QStringLiteral("GammaSecond")), nullptr);
 }
 
-struct BundleCase {
+struct BundleCase
+{
     const char *what;
     const char *path; // relative to the ordered plug-ins folder
     QStringList inputs;
     const char *logged; // expected in the log, or nullptr for a silent load
 };
 
-class LoadOneBundleTest : public PluginFactoryTest, public testing::WithParamInterface<BundleCase> {};
+class LoadOneBundleTest : public PluginFactoryTest, public testing::WithParamInterface<BundleCase>
+{
+};
 
 TEST_P(LoadOneBundleTest, RegistersOnlyAUsablePrincipalClass)
 {
@@ -100,11 +108,11 @@ TEST_P(LoadOneBundleTest, RegistersOnlyAUsablePrincipalClass)
 INSTANTIATE_TEST_SUITE_P(
     Bundles, LoadOneBundleTest,
     testing::Values(
-        BundleCase{"Named", "Alpha.plugin", {"Alpha 1", "Alpha 2"}, nullptr},
-        BundleCase{"AnyExtensionWhenGivenDirectly", "Ignored.bundle", {"Ignored"}, nullptr},
-        BundleCase{"NotAPluginClass", "Delta.plugin", {}, "is not a Kairon plug-in class"},
-        BundleCase{"MissingCode", "Empty.plugin", {}, "it has no principal class"},
-        BundleCase{"NoSuchFolder", "Missing.plugin", {}, "not a readable bundle folder"}),
+        BundleCase { "Named", "Alpha.plugin", { "Alpha 1", "Alpha 2" }, nullptr },
+        BundleCase { "AnyExtensionWhenGivenDirectly", "Ignored.bundle", { "Ignored" }, nullptr },
+        BundleCase { "NotAPluginClass", "Delta.plugin", {}, "is not a Kairon plug-in class" },
+        BundleCase { "MissingCode", "Empty.plugin", {}, "it has no principal class" },
+        BundleCase { "NoSuchFolder", "Missing.plugin", {}, "not a readable bundle folder" }),
     [](const testing::TestParamInfo<BundleCase> &info) { return std::string(info.param.what); });
 
 TEST_F(PluginFactoryTest, NoPlugInsFolderLeavesOnlyTheCompiledInOutputs)
@@ -121,12 +129,13 @@ TEST_F(PluginFactoryTest, NoPlugInsFolderLeavesOnlyTheCompiledInOutputs)
     // Whichever of the four output classes this program contains, in order.
     QStringList compiledIn;
     for (const QString &name : BuiltinPluginFactory::builtinClassNames()) {
-        if (std::dynamic_pointer_cast<PluginClass>(platform::ClassRegistry::shared().classNamed(name)))
+        if (std::dynamic_pointer_cast<PluginClass>(
+                platform::ClassRegistry::shared().classNamed(name)))
             compiledIn << name;
     }
     EXPECT_EQ(BuiltinPluginFactory::builtinClassNames(),
-              (QStringList{"smallWindowController", "TimeWindowController", "MenuWindowController",
-                           "HotKeyController"}));
+              (QStringList { "smallWindowController", "TimeWindowController",
+                             "MenuWindowController", "HotKeyController" }));
     EXPECT_EQ(classNamesOf(builtins.pluginClasses()), compiledIn);
     EXPECT_EQ(classNamesOf(manager->outputPluginClasses()), compiledIn);
     EXPECT_TRUE(manager->inputPluginInstances().empty());

@@ -8,8 +8,7 @@
 
 namespace {
 
-template <class List>
-QStringList namesOf(const List &list)
+template<class List> QStringList namesOf(const List &list)
 {
     QStringList names;
     for (const auto &entry : list)
@@ -38,7 +37,8 @@ TEST(AbstractPluginManagerTest, WithoutManagerLogsAndForwardsNothing)
     AbstractPluginManager::setSharedManager(nullptr);
     testing::internal::CaptureStderr();
     EXPECT_EQ(AbstractPluginManager::sharedManager(), nullptr);
-    AbstractPluginManager::addPluginInstance(std::make_shared<FixtureInput>(QStringLiteral("lost")));
+    AbstractPluginManager::addPluginInstance(
+        std::make_shared<FixtureInput>(QStringLiteral("lost")));
     EXPECT_TRUE(AbstractPluginManager::inputPluginInstances().empty());
     EXPECT_TRUE(AbstractPluginManager::outputPluginInstances().empty());
     const std::string log = testing::internal::GetCapturedStderr();
@@ -48,8 +48,8 @@ TEST(AbstractPluginManagerTest, WithoutManagerLogsAndForwardsNothing)
     AbstractPluginManager::setSharedManager(manager);
     EXPECT_EQ(AbstractPluginManager::sharedManager(), manager.get());
     AbstractPluginManager::addPluginInstance(std::make_shared<FixtureBoth>(QStringLiteral("kept")));
-    EXPECT_EQ(namesOf(AbstractPluginManager::inputPluginInstances()), QStringList{"kept"});
-    EXPECT_EQ(namesOf(AbstractPluginManager::outputPluginInstances()), QStringList{"kept"});
+    EXPECT_EQ(namesOf(AbstractPluginManager::inputPluginInstances()), QStringList { "kept" });
+    EXPECT_EQ(namesOf(AbstractPluginManager::outputPluginInstances()), QStringList { "kept" });
 }
 
 TEST(AbstractPluginManagerTest, ReplacingTheManagerReleasesTheOldOne)
@@ -62,7 +62,8 @@ TEST(AbstractPluginManagerTest, ReplacingTheManagerReleasesTheOldOne)
     EXPECT_TRUE(watch.expired());
 }
 
-struct InstanceCase {
+struct InstanceCase
+{
     const char *what;
     // "+name" adds, "-name" removes the instance called name; "0" is a null instance.
     std::vector<std::string> steps;
@@ -70,21 +71,23 @@ struct InstanceCase {
     QStringList outputs;
 };
 
-class InstanceListTest : public testing::TestWithParam<InstanceCase> {};
+class InstanceListTest : public testing::TestWithParam<InstanceCase>
+{
+};
 
 TEST_P(InstanceListTest, ListsFollowContractsAndIdentity)
 {
     const InstanceCase &c = GetParam();
     // "twin" and "twin2" share a display name: removal goes by identity.
     std::map<std::string, PluginInstance> instances = {
-        {"in", std::make_shared<FixtureInput>(QStringLiteral("in"))},
-        {"out", std::make_shared<FixtureOutput>(QStringLiteral("out"))},
-        {"both", std::make_shared<FixtureBoth>(QStringLiteral("both"))},
-        {"neither", std::make_shared<FixtureNeither>(QStringLiteral("neither"))},
-        {"stranger", std::make_shared<FixtureInput>(QStringLiteral("stranger"))},
-        {"twin", std::make_shared<FixtureInput>(QStringLiteral("twin"))},
-        {"twin2", std::make_shared<FixtureInput>(QStringLiteral("twin"))},
-        {"0", nullptr},
+        { "in", std::make_shared<FixtureInput>(QStringLiteral("in")) },
+        { "out", std::make_shared<FixtureOutput>(QStringLiteral("out")) },
+        { "both", std::make_shared<FixtureBoth>(QStringLiteral("both")) },
+        { "neither", std::make_shared<FixtureNeither>(QStringLiteral("neither")) },
+        { "stranger", std::make_shared<FixtureInput>(QStringLiteral("stranger")) },
+        { "twin", std::make_shared<FixtureInput>(QStringLiteral("twin")) },
+        { "twin2", std::make_shared<FixtureInput>(QStringLiteral("twin")) },
+        { "0", nullptr },
     };
     PluginManager manager;
     for (const std::string &step : c.steps) {
@@ -101,19 +104,32 @@ TEST_P(InstanceListTest, ListsFollowContractsAndIdentity)
 INSTANTIATE_TEST_SUITE_P(
     AddAndRemove, InstanceListTest,
     testing::Values(
-        InstanceCase{"input", {"+in"}, {"in"}, {}},
-        InstanceCase{"output", {"+out"}, {}, {"out"}},
-        InstanceCase{"both contracts listed in both", {"+both"}, {"both"}, {"both"}},
-        InstanceCase{"neither contract not listed", {"+neither"}, {}, {}},
-        InstanceCase{"registration order", {"+out", "+in", "+both", "+twin"}, {"in", "both", "twin"}, {"out", "both"}},
-        InstanceCase{"added twice listed twice", {"+in", "+in"}, {"in", "in"}, {}},
-        InstanceCase{"one removal removes every occurrence", {"+in", "+out", "+in", "-in"}, {}, {"out"}},
-        InstanceCase{"both-contract instance removed from both", {"+both", "+in", "+both", "-both"}, {"in"}, {}},
-        InstanceCase{"removing a stranger changes nothing", {"+in", "+out", "-stranger"}, {"in"}, {"out"}},
-        InstanceCase{"removing from an empty manager", {"-both"}, {}, {}},
-        InstanceCase{"removal by identity, not by name", {"+twin", "+twin2", "-twin"}, {"twin"}, {}},
-        InstanceCase{"null instance ignored", {"+0", "+in", "-0"}, {"in"}, {}},
-        InstanceCase{"removed then added again", {"+in", "-in", "+in"}, {"in"}, {}}),
+        InstanceCase { "input", { "+in" }, { "in" }, {} },
+        InstanceCase { "output", { "+out" }, {}, { "out" } },
+        InstanceCase { "both contracts listed in both", { "+both" }, { "both" }, { "both" } },
+        InstanceCase { "neither contract not listed", { "+neither" }, {}, {} },
+        InstanceCase { "registration order",
+                       { "+out", "+in", "+both", "+twin" },
+                       { "in", "both", "twin" },
+                       { "out", "both" } },
+        InstanceCase { "added twice listed twice", { "+in", "+in" }, { "in", "in" }, {} },
+        InstanceCase { "one removal removes every occurrence",
+                       { "+in", "+out", "+in", "-in" },
+                       {},
+                       { "out" } },
+        InstanceCase { "both-contract instance removed from both",
+                       { "+both", "+in", "+both", "-both" },
+                       { "in" },
+                       {} },
+        InstanceCase { "removing a stranger changes nothing",
+                       { "+in", "+out", "-stranger" },
+                       { "in" },
+                       { "out" } },
+        InstanceCase { "removing from an empty manager", { "-both" }, {}, {} },
+        InstanceCase {
+            "removal by identity, not by name", { "+twin", "+twin2", "-twin" }, { "twin" }, {} },
+        InstanceCase { "null instance ignored", { "+0", "+in", "-0" }, { "in" }, {} },
+        InstanceCase { "removed then added again", { "+in", "-in", "+in" }, { "in" }, {} }),
     [](const testing::TestParamInfo<InstanceCase> &info) {
         std::string name = info.param.what;
         for (char &ch : name)
@@ -143,8 +159,8 @@ TEST(PluginManagerTest, SnapshotsDoNotFollowLaterChanges)
     const InputList before = manager.inputPluginInstances();
     auto later = std::make_shared<FixtureBoth>(QStringLiteral("later"));
     manager.addPluginInstance(later);
-    EXPECT_EQ(namesOf(before), QStringList{"first"});
-    EXPECT_EQ(namesOf(manager.inputPluginInstances()), (QStringList{"first", "later"}));
+    EXPECT_EQ(namesOf(before), QStringList { "first" });
+    EXPECT_EQ(namesOf(manager.inputPluginInstances()), (QStringList { "first", "later" }));
 
     // A snapshot keeps its entries alive after the manager removes them.
     const OutputList outputs = manager.outputPluginInstances();
@@ -152,19 +168,21 @@ TEST(PluginManagerTest, SnapshotsDoNotFollowLaterChanges)
     manager.removePluginInstance(first);
     manager.removePluginInstance(later);
     later.reset();
-    EXPECT_EQ(namesOf(outputs), QStringList{"later"});
-    EXPECT_EQ(namesOf(before), QStringList{"first"});
+    EXPECT_EQ(namesOf(outputs), QStringList { "later" });
+    EXPECT_EQ(namesOf(before), QStringList { "first" });
     EXPECT_TRUE(manager.inputPluginInstances().empty());
 }
 
 TEST(PluginManagerTest, ClassesAreSortedByContractAndAllInitialised)
 {
-    auto inputClass = std::make_shared<FixtureClass<FixtureInput>>(
-        QStringLiteral("InClass"), QStringList{"in 1", "in 2"});
-    auto bothClass = std::make_shared<FixtureClass<FixtureBoth>>(QStringLiteral("BothClass"), QStringList{"both"});
-    auto neitherClass =
-        std::make_shared<FixtureClass<FixtureNeither>>(QStringLiteral("NeitherClass"), QStringList{"neither"});
-    auto outputClass = std::make_shared<FixtureClass<FixtureOutput>>(QStringLiteral("OutClass"), QStringList{"out"});
+    auto inputClass = std::make_shared<FixtureClass<FixtureInput>>(QStringLiteral("InClass"),
+                                                                   QStringList { "in 1", "in 2" });
+    auto bothClass = std::make_shared<FixtureClass<FixtureBoth>>(QStringLiteral("BothClass"),
+                                                                 QStringList { "both" });
+    auto neitherClass = std::make_shared<FixtureClass<FixtureNeither>>(
+        QStringLiteral("NeitherClass"), QStringList { "neither" });
+    auto outputClass = std::make_shared<FixtureClass<FixtureOutput>>(QStringLiteral("OutClass"),
+                                                                     QStringList { "out" });
 
     PluginManager manager;
     manager.addPluginClass(inputClass);
@@ -173,12 +191,13 @@ TEST(PluginManagerTest, ClassesAreSortedByContractAndAllInitialised)
     manager.addPluginClass(outputClass);
     manager.addPluginClass(nullptr);
 
-    EXPECT_EQ(classNamesOf(manager.inputPluginClasses()), (QStringList{"InClass", "BothClass"}));
-    EXPECT_EQ(classNamesOf(manager.outputPluginClasses()), (QStringList{"BothClass", "OutClass"}));
-    EXPECT_EQ(namesOf(manager.inputPluginInstances()), (QStringList{"in 1", "in 2", "both"}));
-    EXPECT_EQ(namesOf(manager.outputPluginInstances()), (QStringList{"both", "out"}));
-    for (int count : {inputClass->initializeCount, bothClass->initializeCount, neitherClass->initializeCount,
-                      outputClass->initializeCount})
+    EXPECT_EQ(classNamesOf(manager.inputPluginClasses()), (QStringList { "InClass", "BothClass" }));
+    EXPECT_EQ(classNamesOf(manager.outputPluginClasses()),
+              (QStringList { "BothClass", "OutClass" }));
+    EXPECT_EQ(namesOf(manager.inputPluginInstances()), (QStringList { "in 1", "in 2", "both" }));
+    EXPECT_EQ(namesOf(manager.outputPluginInstances()), (QStringList { "both", "out" }));
+    for (int count : { inputClass->initializeCount, bothClass->initializeCount,
+                       neitherClass->initializeCount, outputClass->initializeCount })
         EXPECT_EQ(count, 1);
 }
 

@@ -21,22 +21,22 @@ QString path(const char *key)
 TEST(DefaultsTest, RegisteredInOrderWithTheirTypes)
 {
     const std::vector<std::pair<const char *, QVariant>> expected = {
-        {"ConstantTimeEnabled", false},
-        {"ConstantTimeValue_HR", 0},
-        {"ConstantTimeValue_MN", 0},
-        {"ConstantTimeValue_SC", 0},
-        {"ConstantTimeValue_FR", 0},
-        {"syncOffsetFPS", QStringLiteral("30")},
-        {"syncRefreshFPS", 13},
-        {"activeRefreshFPS", 30},
-        {"systemTime_framerate", 30},
-        {"hotKey_format", QStringLiteral("%n%H:%M:%S%t")},
-        {"offsetClock_frames", true},
-        {"clockShowClock", false},
-        {"clockShowLargeClock", false},
-        {"autoselectTime", true},
-        {"autoselectTime_keepSearching", true},
-        {"autoselectTime_allowSystem", true},
+        { "ConstantTimeEnabled", false },
+        { "ConstantTimeValue_HR", 0 },
+        { "ConstantTimeValue_MN", 0 },
+        { "ConstantTimeValue_SC", 0 },
+        { "ConstantTimeValue_FR", 0 },
+        { "syncOffsetFPS", QStringLiteral("30") },
+        { "syncRefreshFPS", 13 },
+        { "activeRefreshFPS", 30 },
+        { "systemTime_framerate", 30 },
+        { "hotKey_format", QStringLiteral("%n%H:%M:%S%t") },
+        { "offsetClock_frames", true },
+        { "clockShowClock", false },
+        { "clockShowLargeClock", false },
+        { "autoselectTime", true },
+        { "autoselectTime_keepSearching", true },
+        { "autoselectTime_allowSystem", true },
     };
     const auto &table = defaults::registeredDefaults();
     ASSERT_EQ(table.size(), expected.size());
@@ -75,7 +75,8 @@ TEST(DefaultsChild, DISABLED_PrintSettings)
     SettingsSandbox::defaults().reopen();
     auto &d = SettingsSandbox::defaults();
     std::printf("syncRefreshFPS=%d useHotKeyPlugin=%d hotKey_stroke=%s activeRefreshFPS=%d\n",
-                d.intValueForKeyPath(path("syncRefreshFPS")), d.boolValueForKeyPath(path("useHotKeyPlugin")),
+                d.intValueForKeyPath(path("syncRefreshFPS")),
+                d.boolValueForKeyPath(path("useHotKeyPlugin")),
                 qPrintable(d.stringValueForKeyPath(path("hotKey_stroke"))),
                 d.intValueForKeyPath(path("activeRefreshFPS")));
 }
@@ -93,22 +94,26 @@ TEST(DefaultsTest, ValuesSurviveARestart)
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), sandbox.configHome());
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=DefaultsChild.DISABLED_PrintSettings"),
-                 QStringLiteral("--gtest_also_run_disabled_tests")});
+                { QStringLiteral("--gtest_filter=DefaultsChild.DISABLED_PrintSettings"),
+                  QStringLiteral("--gtest_also_run_disabled_tests") });
     ASSERT_TRUE(child.waitForFinished(60000)) << child.errorString().toStdString();
     const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
     EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
-    EXPECT_TRUE(out.contains(QStringLiteral("syncRefreshFPS=20 useHotKeyPlugin=1 hotKey_stroke=T activeRefreshFPS=30")))
+    EXPECT_TRUE(out.contains(
+        QStringLiteral("syncRefreshFPS=20 useHotKeyPlugin=1 hotKey_stroke=T activeRefreshFPS=30")))
         << out.toStdString();
 }
 
-struct MalformedCase {
+struct MalformedCase
+{
     const char *what;
     QByteArray contents;
     bool setsRate = false; // holds a hand-edited syncRefreshFPS
 };
 
-class MalformedSettingsTest : public testing::TestWithParam<MalformedCase> {};
+class MalformedSettingsTest : public testing::TestWithParam<MalformedCase>
+{
+};
 
 TEST_P(MalformedSettingsTest, ReadsFallBackToTheDefaultsAndTheWindowOpens)
 {
@@ -137,26 +142,28 @@ TEST_P(MalformedSettingsTest, ReadsFallBackToTheDefaultsAndTheWindowOpens)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, MalformedSettingsTest,
-    testing::Values(MalformedCase{"Empty", QByteArray()},
-                    MalformedCase{"JunkLines", QByteArray("junk without equals\n[[[\n=\n]]] = [\n;;\n")},
-                    MalformedCase{"Binary", QByteArray("\x00\xff\xfe[General\x00]\n\x01=\x02\n", 16)},
-                    MalformedCase{"RateIsText", QByteArray("[General]\nsyncRefreshFPS=abc\n"), true}),
+    testing::Values(
+        MalformedCase { "Empty", QByteArray() },
+        MalformedCase { "JunkLines", QByteArray("junk without equals\n[[[\n=\n]]] = [\n;;\n") },
+        MalformedCase { "Binary", QByteArray("\x00\xff\xfe[General\x00]\n\x01=\x02\n", 16) },
+        MalformedCase { "RateIsText", QByteArray("[General]\nsyncRefreshFPS=abc\n"), true }),
     [](const testing::TestParamInfo<MalformedCase> &info) { return std::string(info.param.what); });
 
 TEST(PlusMinusValueTransformerTest, SignOfABooleanSetting)
 {
     const PlusMinusValueTransformer transformer;
     const std::vector<std::pair<QVariant, QString>> cases = {
-        {QVariant(true), "+"},
-        {QVariant(false), "-"},
-        {QVariant(), "-"},            // absent
-        {QVariant(1), "+"},
-        {QVariant(0), "-"},
-        {QVariant(QStringLiteral("true")), "+"}, // as read back from the settings file
-        {QVariant(QStringLiteral("false")), "-"},
+        { QVariant(true), "+" },
+        { QVariant(false), "-" },
+        { QVariant(), "-" }, // absent
+        { QVariant(1), "+" },
+        { QVariant(0), "-" },
+        { QVariant(QStringLiteral("true")), "+" }, // as read back from the settings file
+        { QVariant(QStringLiteral("false")), "-" },
     };
     for (const auto &[value, sign] : cases)
-        EXPECT_EQ(transformer.transformedValue(value).toString(), sign) << value.toString().toStdString();
+        EXPECT_EQ(transformer.transformedValue(value).toString(), sign)
+            << value.toString().toStdString();
     EXPECT_FALSE(transformer.allowsReverseTransformation());
 }
 

@@ -21,8 +21,8 @@
 namespace {
 
 // A plug-in class whose pane the test provides (nullptr: its pane failed to load).
-template <class Instance>
-struct PaneClass : FixtureClass<Instance> {
+template<class Instance> struct PaneClass : FixtureClass<Instance>
+{
     PaneClass(const char *className, const char *pluginName)
         : FixtureClass<Instance>(QLatin1String(className), {}, QLatin1String(pluginName))
     {
@@ -30,23 +30,35 @@ struct PaneClass : FixtureClass<Instance> {
     QWidget *preferenceView() override { return pane; }
     QPointer<QWidget> pane;
 };
-struct PrefTestInput : PaneClass<FixtureInput> {
-    PrefTestInput() : PaneClass("PrefTestInput", "Test Input") {}
+struct PrefTestInput : PaneClass<FixtureInput>
+{
+    PrefTestInput()
+        : PaneClass("PrefTestInput", "Test Input")
+    {
+    }
 };
-struct PrefTestBoth : PaneClass<FixtureBoth> {
-    PrefTestBoth() : PaneClass("PrefTestBoth", "") {} // no display name: the class name is shown
+struct PrefTestBoth : PaneClass<FixtureBoth>
+{
+    PrefTestBoth()
+        : PaneClass("PrefTestBoth", "")
+    {
+    } // no display name: the class name is shown
 };
-struct PrefTestOutput : PaneClass<FixtureOutput> {
-    PrefTestOutput() : PaneClass("PrefTestOutput", "Test Output") {}
+struct PrefTestOutput : PaneClass<FixtureOutput>
+{
+    PrefTestOutput()
+        : PaneClass("PrefTestOutput", "Test Output")
+    {
+    }
 };
 platform::ClassRegistration<PrefTestInput> inputRegistration;
 platform::ClassRegistration<PrefTestBoth> bothRegistration;
 platform::ClassRegistration<PrefTestOutput> outputRegistration;
 
-template <class T>
-std::shared_ptr<T> registered(const char *name)
+template<class T> std::shared_ptr<T> registered(const char *name)
 {
-    return std::dynamic_pointer_cast<T>(platform::ClassRegistry::shared().classNamed(QLatin1String(name)));
+    return std::dynamic_pointer_cast<T>(
+        platform::ClassRegistry::shared().classNamed(QLatin1String(name)));
 }
 
 QStringList childTexts(QTreeWidgetItem *item)
@@ -59,7 +71,8 @@ QStringList childTexts(QTreeWidgetItem *item)
 
 QList<QWidget *> panesContent(const preferenceController &controller)
 {
-    return controller.preferencePanes()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    return controller.preferencePanes()->findChildren<QWidget *>(QString(),
+                                                                 Qt::FindDirectChildrenOnly);
 }
 
 void clickRow(QTreeWidget *list, QTreeWidgetItem *row)
@@ -68,7 +81,8 @@ void clickRow(QTreeWidget *list, QTreeWidgetItem *row)
 }
 
 // Finds the modal alert while it runs, records it and presses its button.
-class AlertWatcher {
+class AlertWatcher
+{
 public:
     AlertWatcher()
     {
@@ -105,7 +119,8 @@ private:
     QTimer timer_;
 };
 
-class PreferenceWindowTest : public testing::Test {
+class PreferenceWindowTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -155,16 +170,16 @@ TEST_F(PreferenceWindowTest, OutlineListsGeneralThenInputAndOutputPlugIns)
     EXPECT_EQ(list->topLevelItem(1)->text(0), "Input");
     EXPECT_EQ(list->topLevelItem(2)->text(0), "Output");
     EXPECT_EQ(childTexts(list->topLevelItem(0)), QStringList());
-    EXPECT_EQ(childTexts(list->topLevelItem(1)), (QStringList{"Test Input", "PrefTestBoth"}));
-    EXPECT_EQ(childTexts(list->topLevelItem(2)), (QStringList{"PrefTestBoth", "Test Output"}));
-    EXPECT_EQ(controller.inputPluginNames(), (QStringList{"PrefTestInput", "PrefTestBoth"}));
-    EXPECT_EQ(controller.outputPluginNames(), (QStringList{"PrefTestBoth", "PrefTestOutput"}));
+    EXPECT_EQ(childTexts(list->topLevelItem(1)), (QStringList { "Test Input", "PrefTestBoth" }));
+    EXPECT_EQ(childTexts(list->topLevelItem(2)), (QStringList { "PrefTestBoth", "Test Output" }));
+    EXPECT_EQ(controller.inputPluginNames(), (QStringList { "PrefTestInput", "PrefTestBoth" }));
+    EXPECT_EQ(controller.outputPluginNames(), (QStringList { "PrefTestBoth", "PrefTestOutput" }));
     EXPECT_TRUE(list->topLevelItem(1)->isExpanded());
     EXPECT_TRUE(list->topLevelItem(2)->isExpanded());
 
     // The window opens on the General pane.
     EXPECT_EQ(controller.activePreferenceName()->text(), "General Preferences");
-    EXPECT_EQ(panesContent(controller), QList<QWidget *>{controller.generalView()});
+    EXPECT_EQ(panesContent(controller), QList<QWidget *> { controller.generalView() });
 }
 
 TEST_F(PreferenceWindowTest, SelectingShowsThePaneAndGroupRowsAreRefused)
@@ -180,19 +195,19 @@ TEST_F(PreferenceWindowTest, SelectingShowsThePaneAndGroupRowsAreRefused)
 
     clickRow(list, inputGroup->child(0));
     EXPECT_EQ(controller.activePreferenceName()->text(), "Test Input");
-    EXPECT_EQ(panesContent(controller), QList<QWidget *>{inputPane.get()});
+    EXPECT_EQ(panesContent(controller), QList<QWidget *> { inputPane.get() });
     EXPECT_EQ(inputPane->size(), controller.preferencePanes()->size());
     EXPECT_EQ(general->parent(), nullptr); // put aside, not destroyed
 
     // Group rows: the selection and the pane stay as they were.
-    for (QTreeWidgetItem *group : {inputGroup, outputGroup}) {
+    for (QTreeWidgetItem *group : { inputGroup, outputGroup }) {
         clickRow(list, group);
         EXPECT_FALSE(group->isSelected());
         EXPECT_TRUE(inputGroup->child(0)->isSelected());
         EXPECT_EQ(controller.activePreferenceName()->text(), "Test Input");
-        EXPECT_EQ(panesContent(controller), QList<QWidget *>{inputPane.get()});
+        EXPECT_EQ(panesContent(controller), QList<QWidget *> { inputPane.get() });
     }
-    EXPECT_FALSE(controller.shouldSelectItem({preferenceController::ItemKind::Output, {}}));
+    EXPECT_FALSE(controller.shouldSelectItem({ preferenceController::ItemKind::Output, {} }));
 
     // A pane that failed to load empties the pane area; the name still shows.
     clickRow(list, outputGroup->child(0));
@@ -202,15 +217,15 @@ TEST_F(PreferenceWindowTest, SelectingShowsThePaneAndGroupRowsAreRefused)
 
     clickRow(list, outputGroup->child(1));
     EXPECT_EQ(controller.activePreferenceName()->text(), "Test Output");
-    EXPECT_EQ(panesContent(controller), QList<QWidget *>{outputPane.get()});
+    EXPECT_EQ(panesContent(controller), QList<QWidget *> { outputPane.get() });
 
     clickRow(list, list->topLevelItem(0));
     EXPECT_EQ(controller.activePreferenceName()->text(), "General Preferences");
-    EXPECT_EQ(panesContent(controller), QList<QWidget *>{general});
+    EXPECT_EQ(panesContent(controller), QList<QWidget *> { general });
     EXPECT_TRUE(general->isVisible());
     // Back to a plug-in pane so the controller goes while holding it.
     clickRow(list, inputGroup->child(0));
-    ASSERT_EQ(panesContent(controller), QList<QWidget *>{inputPane.get()});
+    ASSERT_EQ(panesContent(controller), QList<QWidget *> { inputPane.get() });
 }
 
 TEST_F(PreferenceWindowTest, ClosingTheControllerHandsPlugInPanesBack)
@@ -222,7 +237,8 @@ TEST_F(PreferenceWindowTest, ClosingTheControllerHandsPlugInPanesBack)
         controller.showPreferences(nullptr);
         ASSERT_TRUE(controller.isPrefLoaded());
         window = controller.preferenceWindow();
-        clickRow(controller.preferenceList(), controller.preferenceList()->topLevelItem(1)->child(0));
+        clickRow(controller.preferenceList(),
+                 controller.preferenceList()->topLevelItem(1)->child(0));
         ASSERT_EQ(inputPane->parent(), controller.preferencePanes());
     }
     EXPECT_TRUE(window.isNull());
@@ -257,7 +273,7 @@ TEST_F(PreferenceWindowTest, MissingInterfaceFileAlertsAndIsRetried)
         EXPECT_EQ(alert.shown, 1);
         EXPECT_EQ(alert.text, "preferences.ui");
         EXPECT_EQ(alert.informativeText, "Could not load preferences!\n\nPlease reinstall Kairon.");
-        EXPECT_EQ(alert.buttons, QStringList{"Shucks!"});
+        EXPECT_EQ(alert.buttons, QStringList { "Shucks!" });
     }
     EXPECT_FALSE(controller.isPrefLoaded());
     EXPECT_EQ(controller.preferenceWindow(), nullptr);
@@ -271,14 +287,17 @@ TEST_F(PreferenceWindowTest, MissingInterfaceFileAlertsAndIsRetried)
     EXPECT_TRUE(controller.preferenceWindow()->isVisible());
 }
 
-struct RecordingObserver : platform::KeyValueObserver {
-    struct Call {
+struct RecordingObserver : platform::KeyValueObserver
+{
+    struct Call
+    {
         QString keyPath;
         QVariantMap change;
     };
-    void observeValueForKeyPath(const QString &keyPath, QObject *, const QVariantMap &change, void *) override
+    void observeValueForKeyPath(const QString &keyPath, QObject *, const QVariantMap &change,
+                                void *) override
     {
-        calls.push_back({keyPath, change});
+        calls.push_back({ keyPath, change });
     }
     std::vector<Call> calls;
 };
@@ -291,17 +310,20 @@ TEST_F(PreferenceWindowTest, GeneralPaneShowsTheSettingsAndWritesThemBack)
     QWidget *general = controller.generalView();
 
     // Every control of the General pane is bound to its key and shows its default.
-    struct Bound {
+    struct Bound
+    {
         const char *objectName;
         QVariant shown;
     };
-    for (const Bound &b : {Bound{"syncRefreshFPS", 13}, Bound{"activeRefreshFPS", 30},
-                           Bound{"syncOffsetFPS", QStringLiteral("30")}, Bound{"offsetClock_frames", true},
-                           Bound{"autoselectTime", true}, Bound{"autoselectTime_keepSearching", true},
-                           Bound{"autoselectTime_allowSystem", true}}) {
+    for (const Bound &b :
+         { Bound { "syncRefreshFPS", 13 }, Bound { "activeRefreshFPS", 30 },
+           Bound { "syncOffsetFPS", QStringLiteral("30") }, Bound { "offsetClock_frames", true },
+           Bound { "autoselectTime", true }, Bound { "autoselectTime_keepSearching", true },
+           Bound { "autoselectTime_allowSystem", true } }) {
         QWidget *control = general->findChild<QWidget *>(QLatin1String(b.objectName));
         ASSERT_NE(control, nullptr) << b.objectName;
-        EXPECT_EQ(control->property("binding").toString(), defaults::keyPath(QLatin1String(b.objectName)));
+        EXPECT_EQ(control->property("binding").toString(),
+                  defaults::keyPath(QLatin1String(b.objectName)));
         QVariant shown;
         if (auto *spin = qobject_cast<QSpinBox *>(control)) {
             shown = spin->value();
@@ -325,7 +347,7 @@ TEST_F(PreferenceWindowTest, GeneralPaneShowsTheSettingsAndWritesThemBack)
     auto *rate = general->findChild<QSpinBox *>(QStringLiteral("syncRefreshFPS"));
     rate->setFocus();
     QTest::keyClick(rate, Qt::Key_Up);
-    for (RecordingObserver *o : {&tableRate1, &tableRate2}) {
+    for (RecordingObserver *o : { &tableRate1, &tableRate2 }) {
         ASSERT_EQ(o->calls.size(), 1u);
         EXPECT_EQ(o->calls[0].keyPath, "values.syncRefreshFPS");
         EXPECT_EQ(o->calls[0].change.value(QStringLiteral("new")).toInt(), 14);

@@ -6,7 +6,8 @@
 #include <QtGlobal>
 
 // Points the settings store at an empty temporary config folder for one test.
-class SettingsSandbox {
+class SettingsSandbox
+{
 public:
     SettingsSandbox()
     {

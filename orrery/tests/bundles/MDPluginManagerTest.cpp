@@ -39,13 +39,16 @@ QStringList bundleNames(const MDPluginManager::BundleList &bundles)
     return names;
 }
 
-struct ScanCase {
+struct ScanCase
+{
     const char *what;
     QString extension;
     QStringList expected;
 };
 
-class AllBundlesInPathTest : public testing::TestWithParam<ScanCase> {};
+class AllBundlesInPathTest : public testing::TestWithParam<ScanCase>
+{
+};
 
 TEST_P(AllBundlesInPathTest, MatchesTheExtensionExactlyAtAnyDepth)
 {
@@ -58,19 +61,23 @@ TEST_P(AllBundlesInPathTest, MatchesTheExtensionExactlyAtAnyDepth)
 
 INSTANTIATE_TEST_SUITE_P(
     Extensions, AllBundlesInPathTest,
-    testing::Values(
-        ScanCase{"Default", QStringLiteral("bundle"),
-                 {"A.bundle", "C.bundle", "C.bundle/Contents/Resources/D.bundle", "notabundle.bundle"}},
-        ScanCase{"Plugin", QStringLiteral("plugin"), {"B.plugin"}},
-        ScanCase{"CaseSensitive", QStringLiteral("Bundle"), {"E.Bundle"}},
-        ScanCase{"LeadingDot", QStringLiteral(".bundle"), {}},
-        ScanCase{"PartOfAnExtension", QStringLiteral("bund"), {}}),
+    testing::Values(ScanCase { "Default",
+                               QStringLiteral("bundle"),
+                               { "A.bundle", "C.bundle", "C.bundle/Contents/Resources/D.bundle",
+                                 "notabundle.bundle" } },
+                    ScanCase { "Plugin", QStringLiteral("plugin"), { "B.plugin" } },
+                    ScanCase { "CaseSensitive", QStringLiteral("Bundle"), { "E.Bundle" } },
+                    ScanCase { "LeadingDot", QStringLiteral(".bundle"), {} },
+                    ScanCase { "PartOfAnExtension", QStringLiteral("bund"), {} }),
     [](const testing::TestParamInfo<ScanCase> &info) { return std::string(info.param.what); });
 
 TEST(MDPluginManagerTest, MissingFolderGivesNothing)
 {
     MDPluginManager manager;
-    EXPECT_TRUE(manager.allBundlesInPath(kRoot + QStringLiteral("/no-such-folder"), QStringLiteral("bundle")).isEmpty());
+    EXPECT_TRUE(
+        manager
+            .allBundlesInPath(kRoot + QStringLiteral("/no-such-folder"), QStringLiteral("bundle"))
+            .isEmpty());
     manager.addPluginsFromPath(kRoot + QStringLiteral("/no-such-folder"));
     EXPECT_TRUE(manager.allPluginBundles().empty());
     EXPECT_TRUE(manager.allPluginClasses().empty());
@@ -82,14 +89,14 @@ TEST(MDPluginManagerTest, CollectsBundlesAndTheirPrincipalClasses)
     manager.addPluginsFromPath(kRoot);
     // The plain file is not a bundle; C has no code, so no class.
     EXPECT_EQ(bundleNames(manager.allPluginBundles()),
-              (QStringList{"A.bundle", "C.bundle", "C.bundle/Contents/Resources/D.bundle"}));
-    EXPECT_EQ(classNames(manager.allPluginClasses()), (QStringList{"MDFixtureA", "MDFixtureD"}));
+              (QStringList { "A.bundle", "C.bundle", "C.bundle/Contents/Resources/D.bundle" }));
+    EXPECT_EQ(classNames(manager.allPluginClasses()), (QStringList { "MDFixtureA", "MDFixtureD" }));
 
     // Nothing is de-duplicated.
     manager.addPluginsFromPath(kRoot);
     EXPECT_EQ(manager.allPluginBundles().size(), 6u);
     EXPECT_EQ(classNames(manager.allPluginClasses()),
-              (QStringList{"MDFixtureA", "MDFixtureD", "MDFixtureA", "MDFixtureD"}));
+              (QStringList { "MDFixtureA", "MDFixtureD", "MDFixtureA", "MDFixtureD" }));
 
     // A new extension applies to later scans only.
     manager.setPluginExtension(QStringLiteral("plugin"));
@@ -102,15 +109,19 @@ TEST(MDPluginManagerTest, SymbolicLinkLoopsEndTheScan)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("X.bundle/Contents")));
-    ASSERT_TRUE(QFile::link(dir.path(), dir.path() + QStringLiteral("/X.bundle/Contents/loop.bundle")));
+    ASSERT_TRUE(
+        QFile::link(dir.path(), dir.path() + QStringLiteral("/X.bundle/Contents/loop.bundle")));
     const MDPluginManager manager;
     const QStringList found = manager.allBundlesInPath(dir.path(), QStringLiteral("bundle"));
-    EXPECT_EQ(found, (QStringList{dir.path() + "/X.bundle", dir.path() + "/X.bundle/Contents/loop.bundle"}));
+    EXPECT_EQ(
+        found,
+        (QStringList { dir.path() + "/X.bundle", dir.path() + "/X.bundle/Contents/loop.bundle" }));
 }
 
-struct RecordingPlugin : NimboPlugin {
-    using NimboPlugin::NimboPlugin;
+struct RecordingPlugin : NimboPlugin
+{
     using NimboPlugin::myParent;
+    using NimboPlugin::NimboPlugin;
     void recieveMetaData(const QVariant &data) override { received << data; }
     QVariantList received;
 };
@@ -121,12 +132,14 @@ TEST(NimboPluginTest, BaseBehaviour)
 
     testing::internal::CaptureStderr();
     RecordingPlugin orphan(nullptr);
-    orphan.setListeners({QVariant(1)});
+    orphan.setListeners({ QVariant(1) });
     const QVariantList listeners = orphan.listeners();
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(listeners.isEmpty());
     EXPECT_NE(log.find("NimboPlugin initWithParent: nil\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("- (void)setListeners:(NSArray*)aName  //TODO: fill in\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("- (void)setListeners:(NSArray*)aName  //TODO: fill in\n"),
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("- (NSArray*)listeners  //TODO: fill in\n"), std::string::npos) << log;
 
     EXPECT_TRUE(orphan.instanceName().isEmpty());
