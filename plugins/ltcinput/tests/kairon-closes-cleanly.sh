@@ -19,7 +19,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "--- Kairon's output:"; grep -v -E '^(processTCLine|i [0-9])' "$work/kairon.log" | tail -30; exit 1; }
+fail() { echo "FAIL after ${SECONDS}s: $*"; echo "--- Kairon's output:"; grep -v -E '^(processTCLine|i [0-9])' "$work/kairon.log" | tail -30; exit 1; }
 
 mkdir -p "$work/run" "$work/config" "$work/state"
 export PIPEWIRE_RUNTIME_DIR=$work/run PIPEWIRE_REMOTE=pipewire-0 XDG_CONFIG_HOME=$work/config
@@ -69,7 +69,8 @@ for how in menu SIGTERM; do
   if [ "$how" = menu ]; then
     wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Kairon$' | head -1)
     [ -n "$wid" ] || fail "no window named Kairon appeared"
-    xdotool windowfocus --sync "$wid"
+    # No window manager under Xvfb: a --sync focus may wait forever.
+    timeout 5 xdotool windowfocus "$wid"; sleep 0.3
     xdotool key --clearmodifiers alt+k; sleep 0.5; xdotool key --clearmodifiers q
   else
     kill -TERM "$kairon"
