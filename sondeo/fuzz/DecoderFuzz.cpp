@@ -63,6 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int32_t side = static_cast<int32_t>((mode >> 3) & 3u) % static_cast<int32_t>(stride);
     const uint32_t framesPerBuffer = 1u + (mode >> 5) * 37u;
     std::vector<float> samples(size / sizeof(float));
+    if (samples.empty())
+        return 0;
     std::memcpy(samples.data(), data, samples.size() * sizeof(float));
 
     TransitionDetector detector(side, toDecoder, &pipeline);
