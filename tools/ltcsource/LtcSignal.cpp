@@ -130,3 +130,17 @@ size_t LtcSignal::fill(float *out, size_t frames)
     framesOut_ += frames;
     return frames;
 }
+
+void LtcSignal::skip(size_t frames)
+{
+    if (!synced_)
+        return;
+    for (size_t left = frames; left > 0;) {
+        if (framePosition_ >= frameLength_)
+            encodeNextFrame();
+        const size_t n = std::min(left, frameLength_ - framePosition_);
+        framePosition_ += n;
+        left -= n;
+    }
+    framesOut_ += frames;
+}

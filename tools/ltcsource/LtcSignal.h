@@ -31,6 +31,7 @@ public:
     uint32_t rate() const override { return settings_.rate; }
     uint32_t channels() const override { return settings_.channels; }
     size_t fill(float *out, size_t frames) override;
+    void skip(size_t frames) override;
 
 private:
     void syncToWallClock();

@@ -13,4 +13,7 @@ public:
     // Writes up to `frames` interleaved float frames; fewer means the signal
     // has ended (the rest of the buffer is left to the caller).
     virtual size_t fill(float *out, size_t frames) = 0;
+    // The graph went on without this node for a while (its thread ran
+    // late): a clock signal skips what was not played, a recording does not.
+    virtual void skip(size_t frames) { (void)frames; }
 };

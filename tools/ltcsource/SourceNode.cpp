@@ -34,6 +34,8 @@ struct Node {
     bool ready = false;
     int status = 0;
     std::atomic<bool> ended { false };
+    // Data thread only: graph position expected at the next cycle.
+    uint64_t expectedTicks = 0;
     timespec startedAt {};
 };
 
@@ -135,6 +137,18 @@ void onProcess(void *data)
     uint32_t frames = buf->datas[0].maxsize / stride;
     if (b->requested && b->requested < frames)
         frames = uint32_t(b->requested);
+    // Cycles the graph ran without us were heard as silence; keep the
+    // signal in step with the graph's clock by skipping what they missed.
+    pw_time time {};
+    const bool timed = pw_stream_get_time_n(n.stream, &time, sizeof time) == 0 && time.rate.denom && time.rate.num;
+    const double ticksPerFrame = timed ? double(time.rate.denom) / time.rate.num / n.signal->rate() : 0;
+    if (timed && n.expectedTicks) {
+        const double late = double(int64_t(time.ticks - n.expectedTicks));
+        if (late > ticksPerFrame * frames / 2)
+            n.signal->skip(size_t(late / ticksPerFrame));
+    }
+    if (timed)
+        n.expectedTicks = time.ticks + uint64_t(ticksPerFrame * frames + 0.5);
     const size_t got = n.ended.load(std::memory_order_relaxed) ? 0 : n.signal->fill(dst, frames);
     if (got < frames) {
         std::memset(dst + got * n.signal->channels(), 0, (frames - got) * stride);

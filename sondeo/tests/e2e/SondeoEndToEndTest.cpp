@@ -4,12 +4,16 @@
 #include "tools/testsupport/LtcSourceProcess.h"
 #include "tools/testsupport/PrivatePipeWire.h"
 
+#include <ltc.h>
+#include <sndfile.h>
+
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -54,15 +58,15 @@ Output readFrames(ChildProcess &sondeo, size_t wanted, milliseconds patience = k
     return out;
 }
 
-// Every line a valid label of the source's rate, each one after the one
-// before (a lost audio block may skip a frame, nothing may go back), and all
-// of them showing the source's time.
+// Every line a valid label of the source's rate showing the source's time,
+// each one after the one before. Audio lost on a loaded machine may skip
+// frames (the decoder starts over), but a line is never made up.
 void expectFramesOfSource(const Output &out, double fps, double offsetSeconds)
 {
     const int nominal = int(std::lround(fps));
     const bool dropFrame = std::fabs(fps - 29.97) < 0.01;
     EXPECT_TRUE(out.malformed.empty()) << "first malformed line: " << out.malformed.front();
-    int gaps = 0;
+    size_t consecutive = 0;
     for (size_t i = 0; i < out.frames.size(); ++i) {
         const FrameLine &f = out.frames[i].frame;
         SCOPED_TRACE("frame line " + std::to_string(i));
@@ -71,12 +75,11 @@ void expectFramesOfSource(const Output &out, double fps, double offsetSeconds)
         EXPECT_LT(timeOfDayDistance(f.secondsOfDay(fps), out.frames[i].wallClock + offsetSeconds), 2.0);
         if (i > 0) {
             const long step = f.frameNumber(nominal) - out.frames[i - 1].frame.frameNumber(nominal);
-            EXPECT_GE(step, 1);
-            EXPECT_LE(step, 3);
-            gaps += step > 1;
+            EXPECT_GE(step, 1) << "a frame line that does not follow the one before";
+            consecutive += step == 1;
         }
     }
-    EXPECT_LE(gaps, std::max<int>(2, int(out.frames.size() / 20))) << "too many lost frames";
+    EXPECT_GE(consecutive * 2, out.frames.size()) << "most frames should follow their predecessor directly";
 }
 
 bool contains(const std::vector<std::string> &lines, const std::string &wanted)
@@ -166,6 +169,104 @@ TEST_F(SondeoEndToEnd, DecodesOnlyTheChannelThatCarriesLtc)
     const Output fromLeft = readFrames(*left, 1, seconds(5));
     EXPECT_TRUE(fromLeft.frames.empty()) << fromLeft.frames.size() << " frames decoded from the tone";
     EXPECT_TRUE(fromLeft.malformed.empty());
+}
+
+namespace {
+
+// The channel volumes of a node's Props as pw-cli prints them.
+std::vector<float> channelVolumes(const PrivatePipeWire &pipewire, uint32_t node)
+{
+    std::string output;
+    int code = -1;
+    pipewire.run({ "/usr/bin/pw-cli", "enum-params", std::to_string(node), "Props" }, output, code);
+    std::vector<float> volumes;
+    const auto at = output.rfind("Props:channelVolumes");
+    if (at == std::string::npos)
+        return volumes;
+    std::istringstream lines(output.substr(at));
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line) && line.find("Prop:") == std::string::npos)
+        if (const auto f = line.find("Float "); f != std::string::npos)
+            volumes.push_back(std::stof(line.substr(f + 6)));
+    return volumes;
+}
+
+} // namespace
+
+TEST_F(SondeoEndToEnd, RaisesOnlyTooLowInputVolumes)
+{
+    LtcSourceProcess source(pipewire, { "--channels", "2" });
+    ASSERT_TRUE(source.ready()) << source.error();
+    std::string output;
+    int code = -1;
+    ASSERT_TRUE(pipewire.run({ "/usr/bin/pw-cli", "set-param", std::to_string(source.nodeId()), "Props",
+                               "{ channelVolumes: [ 0.25, 0.6 ] }" }, output, code));
+    ASSERT_EQ(channelVolumes(pipewire, source.nodeId()), (std::vector<float> { 0.25f, 0.6f }));
+
+    // By the first frame line the volume step is long done.
+    auto sondeo = pipewire.start({ sondeoPath(), "0", "0" });
+    ASSERT_GE(readFrames(*sondeo, 1).frames.size(), 1u) << sondeo->errorText();
+    EXPECT_EQ(channelVolumes(pipewire, source.nodeId()), (std::vector<float> { 0.4f, 0.6f }));
+}
+
+namespace {
+
+// A WAV file of LTC from 10:00:00:00 at 25 fps, made with libltc.
+bool writeLtcFile(const std::string &path, int seconds, int rate)
+{
+    SF_INFO info {};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE *file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    LTCEncoder *encoder = ltc_encoder_create(rate, 25, LTC_TV_625_50, 0);
+    SMPTETimecode start { "+0000", 0, 0, 0, 10, 0, 0, 0 };
+    ltc_encoder_set_timecode(encoder, &start);
+    std::vector<ltcsnd_sample_t> encoded(ltc_encoder_get_buffersize(encoder));
+    std::vector<float> samples;
+    for (int frame = 0; frame < seconds * 25; ++frame) {
+        ltc_encoder_encode_frame(encoder);
+        const int n = ltc_encoder_copy_buffer(encoder, encoded.data());
+        for (int i = 0; i < n; ++i)
+            samples.push_back((float(encoded[size_t(i)]) - 128.0f) / 512.0f);
+        ltc_encoder_inc_timecode(encoder);
+    }
+    ltc_encoder_free(encoder);
+    const bool written = sf_writef_float(file, samples.data(), sf_count_t(samples.size())) == sf_count_t(samples.size());
+    return sf_close(file) == 0 && written;
+}
+
+} // namespace
+
+TEST_F(SondeoEndToEnd, DecodesAFilePlayedBySourceAndEndsWithIt)
+{
+    const std::string path = pipewire.directory() + "/ltc-10h.wav";
+    ASSERT_TRUE(writeLtcFile(path, 3, 48000));
+
+    std::unique_ptr<ChildProcess> sondeo;
+    {
+        LtcSourceProcess source(pipewire, { "--file", path, "--name", "LTC File" });
+        ASSERT_TRUE(source.ready()) << source.error();
+        sondeo = pipewire.start({ sondeoPath(), "0", "0" });
+        // The file plays once the capture pulls it; the node goes at its end.
+        ASSERT_TRUE(source.process().waitForExit(kPatience));
+        EXPECT_EQ(source.process().exitCode(), 0);
+    }
+    ASSERT_TRUE(sondeo->waitForExit(kPatience)) << "Sondeo kept running after the file's node went";
+    const Output out = readFrames(*sondeo, 75, seconds(5));
+    EXPECT_TRUE(out.malformed.empty());
+    ASSERT_GE(out.frames.size(), 40u) << sondeo->errorText();
+    long previous = -1;
+    for (const auto &received : out.frames) {
+        const FrameLine &f = received.frame;
+        ASSERT_TRUE(f.hours == 10 && f.minutes == 0 && f.seconds < 3 && f.valid(25))
+            << "not a frame of the file: " << f.hours << ":" << f.minutes << ":" << f.seconds << "." << f.frames;
+        EXPECT_GT(f.frameNumber(25), previous);
+        previous = f.frameNumber(25);
+    }
 }
 
 TEST_F(SondeoEndToEnd, EndsCleanlyWhenTheSourceIsRemoved)
@@ -266,7 +367,10 @@ TEST(SondeoWithSessionManager, CapturesThroughTheSessionManagersLinks)
 {
     PrivatePipeWire pipewire(PrivatePipeWire::Options { true, kPatience });
     ASSERT_TRUE(pipewire.ready()) << pipewire.error();
-    LtcSourceProcess source(pipewire, { "--name", "LTC Managed", "--fps", "30" });
+    // Two sources an hour apart: the frames show which one got linked.
+    LtcSourceProcess other(pipewire, { "--name", "LTC Other", "--fps", "30" });
+    ASSERT_TRUE(other.ready()) << other.error();
+    LtcSourceProcess source(pipewire, { "--name", "LTC Managed", "--fps", "30", "--offset", "3600" });
     ASSERT_TRUE(source.ready()) << source.error();
 
     std::string listing;
@@ -279,5 +383,5 @@ TEST(SondeoWithSessionManager, CapturesThroughTheSessionManagersLinks)
     auto sondeo = pipewire.start({ sondeoPath(), device, "0" });
     const Output out = readFrames(*sondeo, 40);
     ASSERT_GE(out.frames.size(), 40u) << sondeo->errorText();
-    expectFramesOfSource(out, 30, 0.0);
+    expectFramesOfSource(out, 30, 3600.0);
 }
