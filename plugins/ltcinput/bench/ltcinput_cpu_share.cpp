@@ -88,6 +88,7 @@ int main(int argc, char **argv)
     auto nextTable = begin, nextActive = begin;
     double worstLate = 0;
     int green = 0;
+    long greenSum = 0, tableTicks = 0;
     while (steady_clock::now() < end) {
         const auto now = steady_clock::now();
         if (now >= nextTable) {
@@ -95,6 +96,8 @@ int main(int argc, char **argv)
             green = 0;
             for (const auto &in : inputs)
                 green += in->statusLevel() == kStatusReliable;
+            greenSum += green;
+            tableTicks += 1;
             nextTable += microseconds(1000000 / 13);
         }
         if (now >= nextActive) {
@@ -114,7 +117,8 @@ int main(int argc, char **argv)
     double sondeoAfter = 0;
     for (pid_t p : sondeos)
         sondeoAfter += ltctest::processCpuSeconds(p);
-    std::printf("over %.0f s with %d of %zu inputs green:\n", wall, green, inputs.size());
+    std::printf("over %.0f s, %.1f of %zu inputs green on average (3 carry LTC):\n", wall,
+                tableTicks ? double(greenSum) / double(tableTicks) : 0.0, inputs.size());
     std::printf("  input host (listeners and polling): %.2f %% of one core\n", 100 * self / wall);
     std::printf("  Sondeo processes, total:            %.2f %% of one core (%.2f %% each)\n",
                 100 * (sondeoAfter - sondeoBefore) / wall,
