@@ -43,7 +43,7 @@ kairon=$!
 pids+=($kairon)
 main=$(timeout 30 xdotool search --sync --onlyvisible --name '^Kairon$' | head -1)
 [ -n "$main" ] || { echo "Kairon did not start:"; cat "$work/kairon.log"; exit 1; }
-sleep 4 # the LTC input turns green after 60 frames
+sleep 8 # the LTC input turns green after 60 frames
 xdotool windowfocus --sync "$main"
 import -window "$main" "$root/docs/main-window.png"
 

@@ -35,6 +35,8 @@ void InputCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     background.text.clear();
     background.icon = QIcon();
     background.features &= ~QStyleOptionViewItem::HasDecoration;
+    // Rows are what one selects; a focus frame around one cell is noise.
+    background.state &= ~QStyle::State_HasFocus;
     const QWidget *widget = option.widget;
     QStyle *style = widget ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);

@@ -105,6 +105,8 @@ void mainWindow::setSyncWindow(std::unique_ptr<QWidget> window)
                                                 InputCellDelegate::kLightSize + 2 * InputCellDelegate::kPadding);
         table.horizontalHeader()->setStretchLastSection(true);
         useLightTablePalette(table);
+        // Arrow keys pick an input at once; the active name stays free of a text cursor.
+        table.setFocus();
     }
 }
 

@@ -37,15 +37,16 @@ copy() { # keys... : types them, then leaves the clipboard in $clip
   clip=$(xclip -o -selection clipboard 2>/dev/null || true)
 }
 
-# Focus starts on the active name; Tab goes on to the table (the set-clock
-# button is off while no input is active).
-copy ctrl+a ctrl+c
-name=$clip
-[ "$name" = "System Time" ] || fail "active name is '$name', expected 'System Time'"
-copy Tab Right ctrl+c
+# Focus starts in the table: Right makes the text cell current and selects the
+# row, which makes System Time the active input and turns the set-clock button
+# on; Shift+Tab twice goes back past that button to the active name.
+copy Right ctrl+c
 row=$clip
 [[ "$row" =~ ^System\ Time$'\n'[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{2}\ {3}[+-][0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{2}$ ]] ||
   fail "first table row is '$row'"
+copy shift+Tab shift+Tab ctrl+a ctrl+c
+name=$clip
+[ "$name" = "System Time" ] || fail "active name is '$name', expected 'System Time'"
 echo "active: $name; first row: ${row//$'\n'/ | }"
 
 # Quit from the menu: the Kairon menu (Alt+K), then its Quit item (Q).
