@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -28,8 +29,11 @@ AudioDeviceList::AudioDeviceList()
     }
     for (const auto &node : graph.sourceNodes()) {
         const auto ports = graph.ports(node.id, true);
-        devices_.push_back(Device { node.id, node.description.empty() ? node.name : node.description,
-                                    static_cast<int32_t>(ports.size()) });
+        // The listing needs some name even for a node that carries none.
+        std::string name = !node.description.empty() ? node.description
+            : !node.name.empty()                      ? node.name
+                                                      : "Audio input " + std::to_string(node.serial);
+        devices_.push_back(Device { node.id, std::move(name), static_cast<int32_t>(ports.size()) });
     }
 }
 
