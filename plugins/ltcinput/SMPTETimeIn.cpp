@@ -235,7 +235,8 @@ QString SMPTETimeIn::sondeoPath()
 
 bool SMPTETimeIn::runSondeo(const std::vector<std::string> &args, bool markerOnFailure)
 {
-    const std::string program = sondeoPath().toStdString();
+    program_ = sondeoPath();
+    const std::string program = program_.toStdString();
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
     if (!child_.start(program, argv, markerOnFailure)) {
@@ -304,7 +305,7 @@ void SMPTETimeIn::stop()
         if (status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 127)
             platform::systemLog(QStringLiteral("ERROR: could not run %1 (child %2); check that Kairon is installed "
                                                "completely")
-                                    .arg(sondeoPath())
+                                    .arg(program_)
                                     .arg(pid));
     }
     cpid_ = 0;
@@ -325,7 +326,7 @@ void SMPTETimeIn::TClistener(bool frameLines)
             continue;
         if (ready == 0) {
             platform::systemLog(QStringLiteral("ERROR: %1 -d gave no answer for %2 s; no Audio LTC inputs")
-                                    .arg(sondeoPath())
+                                    .arg(program_)
                                     .arg(timeoutMs / 1000));
             stopping_ = true;
             stop();

@@ -100,6 +100,7 @@ private:
     int32_t side_ = 0;
 
     // The child and its pipe belong to the listener while it runs.
+    QString program_;
     SondeoProcess child_;
     std::atomic<pid_t> cpid_{0};
     std::thread listener_;

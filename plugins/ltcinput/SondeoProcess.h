@@ -7,7 +7,8 @@
 
 // A Sondeo child whose standard output is a pipe to this process. Standard
 // error stays ours. The child never inherits our other descriptors, and it is
-// sent SIGTERM if this process dies first, so no reader lingers.
+// sent SIGTERM when the thread that started it ends (for the application, its
+// main thread, so when the application dies), so no reader lingers.
 class SondeoProcess {
 public:
     // What a child that cannot start the program writes to its standard
