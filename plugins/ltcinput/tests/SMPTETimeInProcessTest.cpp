@@ -1,6 +1,8 @@
 // The input with real child processes and pipes: a stand-in Sondeo script
 // prints listings and frame lines, so these run without an audio server.
+#include "kairon/core/PluginManager.h"
 #include "orrery/TCMDTime.h"
+#include "platform/ClassRegistry.h"
 #include "plugins/ltcinput/SMPTETimeIn.h"
 #include "plugins/ltcinput/tests/LtcTestLines.h"
 
@@ -91,6 +93,31 @@ TEST_F(SondeoScript, DiscoveryListsEveryChannelWithFullNumbers)
         EXPECT_EQ(devices[i]->side(), expected[i].side);
     }
     EXPECT_TRUE(noChildLeft());
+}
+
+TEST_F(SondeoScript, ClassAddsOneStartedInputPerChannelToTheManager)
+{
+    installSondeo("if [ \"$1\" = -d ]; then printf '>device Line In\\t0\\t0\\n>device Line In\\t0\\t1\\n'; exit 0; fi\n"
+                  "exec yes '" + frameLine(1, 2, 3, 4).substr(0, 36) + "'");
+    auto cls = std::dynamic_pointer_cast<PluginClass>(platform::ClassRegistry::shared().classNamed("SMPTETimeIn"));
+    ASSERT_TRUE(cls) << "the class object is registered by name";
+    EXPECT_EQ(cls->pluginName(), QStringLiteral("Audio LTC"));
+    EXPECT_TRUE(cls->conformsTo(QStringLiteral("tsyncInput")));
+    EXPECT_FALSE(cls->conformsTo(QStringLiteral("tsyncOutput")));
+
+    PluginManager manager;
+    manager.addPluginClass(cls);
+    const InputList inputs = manager.inputPluginInstances();
+    ASSERT_EQ(inputs.size(), 2u);
+    EXPECT_EQ(inputs[0]->name(), QStringLiteral("Line In (Left)"));
+    EXPECT_EQ(inputs[1]->name(), QStringLiteral("Line In (Right)"));
+    auto left = std::dynamic_pointer_cast<SMPTETimeIn>(inputs[0]);
+    auto right = std::dynamic_pointer_cast<SMPTETimeIn>(inputs[1]);
+    ASSERT_TRUE(left && right);
+    EXPECT_GT(left->cpid(), 0);
+    EXPECT_GT(right->cpid(), 0);
+    EXPECT_NE(left->cpid(), right->cpid()) << "each input has a Sondeo of its own";
+    EXPECT_TRUE(waitFor([&] { return left->myTime() && right->myTime(); }));
 }
 
 TEST_F(SondeoScript, DiscoveryWithoutSondeoFindsNothing)
