@@ -1,6 +1,7 @@
 #include "sondeo/AudioCapture.h"
 
 #include "sondeo/AudioDeviceList.h"
+#include "sondeo/capture/LostAudioDetector.h"
 #include "sondeo/capture/PipeWireGraph.h"
 #include "sondeo/capture/SourceVolume.h"
 #include "sondeo/capture/StreamDescription.h"
@@ -41,16 +42,11 @@ struct AudioCapture::Private {
     std::atomic<uint32_t> bytesPerFrame { 0 };
     std::atomic<uint32_t> frameRate { 0 };
     std::atomic<bool> delivering { false };
-    // Data thread only: the graph position after the last buffer, to notice
-    // cycles this stream missed.
-    uint64_t expectedTicks = 0;
-    uint64_t currentTicks = 0;
-    uint64_t lostTolerance = 0;
-    spa_fraction tickRate { 0, 0 };
+    // Data thread only.
+    capture::LostAudioDetector lostAudio;
     static constexpr uint32_t kSilenceFrames = 128; // longer than the detector's silence limit
 
-    void markLostAudio(uint32_t channels);
-    void advanceExpectedTicks(uint32_t frames);
+    void markLostAudio(uint32_t channels, uint32_t frames);
 
     std::unique_ptr<capture::PipeWireGraph> graph;
     pw_stream *stream = nullptr;
@@ -103,7 +99,6 @@ void AudioCapture::Private::onProcess(void *data)
     const auto channels = static_cast<uint32_t>(d.channels.load(std::memory_order_relaxed));
     if (d.delivering.load(std::memory_order_acquire) && bytesPerFrame && channels) {
         const spa_buffer *buf = b->buffer;
-        uint32_t delivered = 0;
         for (uint32_t i = 0; i < buf->n_datas; ++i) {
             const spa_data &data = buf->datas[i];
             if (!data.data || !data.chunk)
@@ -112,43 +107,27 @@ void AudioCapture::Private::onProcess(void *data)
             const uint32_t offset = std::min(data.chunk->offset, data.maxsize);
             const uint32_t size = std::min(data.chunk->size, data.maxsize - offset);
             const uint32_t frames = size / bytesPerFrame;
-            if (i == 0) {
-                d.markLostAudio(channels);
-                delivered = frames;
-            }
+            if (i == 0)
+                d.markLostAudio(channels, frames);
             d.callback(channels * frames, channels,
                        reinterpret_cast<const float *>(static_cast<const uint8_t *>(data.data) + offset));
         }
-        d.advanceExpectedTicks(delivered);
     }
     pw_stream_queue_buffer(d.stream, b);
 }
 
-// When this stream's thread ran too late for a graph cycle, that cycle's audio
-// never reaches it and the signal jumps. The decoder would join the pieces
-// into a frame that was never sent; a run of silence makes it start over.
-void AudioCapture::Private::markLostAudio(uint32_t channels)
+// Audio lost in missed cycles would let the decoder join the pieces on
+// either side into a frame that was never sent; a run of silence makes it
+// start over instead.
+void AudioCapture::Private::markLostAudio(uint32_t channels, uint32_t frames)
 {
     static const float silence[kSilenceFrames * SPA_AUDIO_MAX_CHANNELS] = {};
     pw_time time {};
-    if (pw_stream_get_time_n(stream, &time, sizeof time) < 0 || time.rate.denom == 0)
+    if (pw_stream_get_time_n(stream, &time, sizeof time) < 0 || !time.rate.num || !time.rate.denom)
         return;
-    currentTicks = time.ticks;
-    tickRate = time.rate;
-    if (expectedTicks && currentTicks > expectedTicks + lostTolerance)
+    const uint64_t tickRate = time.rate.denom / time.rate.num;
+    if (lostAudio.buffer(time.ticks, tickRate, frames, frameRate.load(std::memory_order_relaxed)))
         callback(channels * kSilenceFrames, channels, silence);
-}
-
-void AudioCapture::Private::advanceExpectedTicks(uint32_t frames)
-{
-    const uint32_t rate = frameRate.load(std::memory_order_relaxed);
-    if (!tickRate.denom || !rate)
-        return;
-    // The buffer's frames in graph ticks; half of it again absorbs the
-    // resampler's jitter without hiding a whole lost cycle.
-    const auto ticks = uint64_t(double(frames) * tickRate.denom / (tickRate.num ? tickRate.num : 1) / rate);
-    expectedTicks = currentTicks + ticks;
-    lostTolerance = ticks / 2;
 }
 
 AudioCapture::AudioCapture()
