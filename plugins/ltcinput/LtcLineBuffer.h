@@ -7,7 +7,8 @@
 // Splits the byte stream of a pipe into lines. A line ends in a newline or a
 // carriage return and is handed out with its terminator; a partial line waits
 // for the next chunk.
-class LtcLineBuffer {
+class LtcLineBuffer
+{
 public:
     // A frame line is 37 bytes; anything this long without a terminator is
     // not from Sondeo and is dropped so a broken child cannot grow us unbounded.

@@ -18,7 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-std::atomic<int> SMPTETimeIn::totalReadersRunning_{0};
+std::atomic<int> SMPTETimeIn::totalReadersRunning_ { 0 };
 
 namespace {
 
@@ -55,7 +55,8 @@ SMPTETimeIn::~SMPTETimeIn()
     stop();
 }
 
-std::shared_ptr<SMPTETimeIn> SMPTETimeIn::initWithThisChannel(int32_t device, int32_t side, const QString &name)
+std::shared_ptr<SMPTETimeIn> SMPTETimeIn::initWithThisChannel(int32_t device, int32_t side,
+                                                              const QString &name)
 {
     auto input = std::make_shared<SMPTETimeIn>();
     input->name_ = name;
@@ -74,7 +75,8 @@ std::vector<std::shared_ptr<SMPTETimeIn>> SMPTETimeIn::pluginsFor()
     QStringList described;
     for (const auto &d : devices)
         described << QStringLiteral("%1 %2 %3").arg(d->name()).arg(d->device()).arg(d->side());
-    platform::systemLog(QStringLiteral("allAudioDevices (%1)").arg(described.join(QStringLiteral(", "))));
+    platform::systemLog(
+        QStringLiteral("allAudioDevices (%1)").arg(described.join(QStringLiteral(", "))));
     std::vector<std::shared_ptr<SMPTETimeIn>> inputs;
     for (const auto &d : devices)
         inputs.push_back(initWithThisChannel(d->device(), d->side(), d->name()));
@@ -237,11 +239,13 @@ bool SMPTETimeIn::runSondeo(const std::vector<std::string> &args, bool markerOnF
 {
     program_ = sondeoPath();
     const std::string program = program_.toStdString();
-    std::vector<std::string> argv{program};
+    std::vector<std::string> argv { program };
     argv.insert(argv.end(), args.begin(), args.end());
     if (!child_.start(program, argv, markerOnFailure)) {
-        platform::systemLog(QStringLiteral("ERROR: cannot start %1: %2 (too many processes or open files?)")
-                                .arg(QString::fromStdString(program), QString::fromLocal8Bit(std::strerror(errno))));
+        platform::systemLog(
+            QStringLiteral("ERROR: cannot start %1: %2 (too many processes or open files?)")
+                .arg(QString::fromStdString(program),
+                     QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
     cpid_ = child_.pid();
@@ -260,7 +264,7 @@ void SMPTETimeIn::startDevice(int32_t device, int32_t side)
     side_ = side;
     stopping_ = false;
     wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (!runSondeo({std::to_string(device), std::to_string(side)}, true)) {
+    if (!runSondeo({ std::to_string(device), std::to_string(side) }, true)) {
         ::close(wakeFd_);
         wakeFd_ = -1;
         return;
@@ -303,10 +307,11 @@ void SMPTETimeIn::stop()
         const pid_t pid = child_.pid();
         const int status = child_.reap(std::chrono::milliseconds(1000));
         if (status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 127)
-            platform::systemLog(QStringLiteral("ERROR: could not run %1 (child %2); check that Kairon is installed "
-                                               "completely")
-                                    .arg(program_)
-                                    .arg(pid));
+            platform::systemLog(
+                QStringLiteral("ERROR: could not run %1 (child %2); check that Kairon is installed "
+                               "completely")
+                    .arg(program_)
+                    .arg(pid));
     }
     cpid_ = 0;
 }
@@ -319,15 +324,16 @@ void SMPTETimeIn::TClistener(bool frameLines)
     const int timeoutMs = frameLines ? -1 : 15000;
     char chunk[127];
     while (child_.readFd() >= 0) {
-        struct pollfd fds[2] = {{child_.readFd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        struct pollfd fds[2] = { { child_.readFd(), POLLIN, 0 }, { wakeFd_, POLLIN, 0 } };
         const nfds_t count = wakeFd_ >= 0 ? 2 : 1;
         const int ready = ::poll(fds, count, timeoutMs);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready == 0) {
-            platform::systemLog(QStringLiteral("ERROR: %1 -d gave no answer for %2 s; no Audio LTC inputs")
-                                    .arg(program_)
-                                    .arg(timeoutMs / 1000));
+            platform::systemLog(
+                QStringLiteral("ERROR: %1 -d gave no answer for %2 s; no Audio LTC inputs")
+                    .arg(program_)
+                    .arg(timeoutMs / 1000));
             stopping_ = true;
             stop();
             break;
@@ -350,7 +356,8 @@ void SMPTETimeIn::TClistener(bool frameLines)
                 processTCDeviceLine(line);
         }
     }
-    platform::systemLog(QStringLiteral("*** > TClistener<%1> stopped < ***").arg(totalReadersRunning_.load()));
+    platform::systemLog(
+        QStringLiteral("*** > TClistener<%1> stopped < ***").arg(totalReadersRunning_.load()));
     totalReadersRunning_ -= 1;
 }
 
@@ -377,5 +384,6 @@ void SMPTETimeInClass::initializePluginWithManager(PluginManager *manager)
     if (!manager)
         return;
     for (const auto &d : devices)
-        manager->addPluginInstance(SMPTETimeIn::initWithThisChannel(d->device(), d->side(), d->name()));
+        manager->addPluginInstance(
+            SMPTETimeIn::initWithThisChannel(d->device(), d->side(), d->name()));
 }

@@ -24,7 +24,8 @@ class UBMDUserBits;
 //
 // Everything the listener writes and the main thread reads is guarded by
 // state_; the listener is joined before the instance goes away.
-class SMPTETimeIn : public tsyncInput {
+class SMPTETimeIn : public tsyncInput
+{
 public:
     using DeviceList = std::vector<std::shared_ptr<audioDeviceDescription>>;
 
@@ -35,7 +36,8 @@ public:
     SMPTETimeIn &operator=(const SMPTETimeIn &) = delete;
 
     // A started input on that device and channel.
-    static std::shared_ptr<SMPTETimeIn> initWithThisChannel(int32_t device, int32_t side, const QString &name);
+    static std::shared_ptr<SMPTETimeIn> initWithThisChannel(int32_t device, int32_t side,
+                                                            const QString &name);
 
     static QString pluginName();
     // Discovery plus one input per channel, collected instead of registered.
@@ -102,16 +104,17 @@ private:
     // The child and its pipe belong to the listener while it runs.
     QString program_;
     SondeoProcess child_;
-    std::atomic<pid_t> cpid_{0};
+    std::atomic<pid_t> cpid_ { 0 };
     std::thread listener_;
     int wakeFd_ = -1;
-    std::atomic<bool> stopping_{false};
+    std::atomic<bool> stopping_ { false };
 
     static std::atomic<int> totalReadersRunning_;
 };
 
 // The class object of SMPTETimeIn.
-class SMPTETimeInClass : public PluginClassFor<SMPTETimeIn> {
+class SMPTETimeInClass : public PluginClassFor<SMPTETimeIn>
+{
 public:
     QString className() const override;
     QString pluginName() const override;

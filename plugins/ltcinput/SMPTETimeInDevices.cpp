@@ -38,7 +38,7 @@ void SMPTETimeIn::getDevices()
 {
     if (cpid_.load() != 0)
         return;
-    if (!runSondeo({"-d"}, false))
+    if (!runSondeo({ "-d" }, false))
         return;
     TClistener(false);
 }
@@ -65,7 +65,8 @@ void SMPTETimeIn::processTCDeviceLine(std::string_view line)
     int32_t side = 0;
     if (t2 == std::string_view::npos || !decimalField(rest.substr(0, t2), device)
         || !decimalField(rest.substr(t2 + 1), side)) {
-        platform::systemLog(QStringLiteral("ignored device line with unreadable numbers: %1").arg(shown));
+        platform::systemLog(
+            QStringLiteral("ignored device line with unreadable numbers: %1").arg(shown));
         return;
     }
     const std::string_view name = line.substr(8, t - 8);

@@ -48,9 +48,8 @@ void writeAll(int fd, const char *data, size_t size)
         const size_t size = std::strlen(marker);
         writeAll(STDOUT_FILENO, marker, size);
         writeAll(STDOUT_FILENO, marker, size);
-        struct timespec second = {1, 0};
-        while (::nanosleep(&second, &second) < 0 && errno == EINTR) {
-        }
+        struct timespec second = { 1, 0 };
+        while (::nanosleep(&second, &second) < 0 && errno == EINTR) { }
         writeAll(STDOUT_FILENO, marker, size);
     }
     ::_exit(127);
@@ -134,8 +133,7 @@ int SondeoProcess::reap(std::chrono::milliseconds grace)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ::kill(pid_, SIGKILL);
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) { }
     pid_ = 0;
     return status;
 }

@@ -9,7 +9,8 @@
 // error stays ours. The child never inherits our other descriptors, and it is
 // sent SIGTERM when the thread that started it ends (for the application, its
 // main thread, so when the application dies), so no reader lingers.
-class SondeoProcess {
+class SondeoProcess
+{
 public:
     // What a child that cannot start the program writes to its standard
     // output: a frame line the listener parses like any other (11:11:11.11).
@@ -24,7 +25,8 @@ public:
     // With markerOnFailure a child that cannot run the program writes the
     // marker line three times (the third after a second) and exits 127.
     // Returns false when the pipe or the fork fails.
-    bool start(const std::string &program, const std::vector<std::string> &args, bool markerOnFailure);
+    bool start(const std::string &program, const std::vector<std::string> &args,
+               bool markerOnFailure);
 
     int readFd() const { return readFd_; }
     pid_t pid() const { return pid_; }

@@ -20,7 +20,8 @@ QWidget *_SMPTETimePrefController::preferenceView()
     if (isNibLoaded && !prefView)
         isNibLoaded = false; // the pane was deleted with its window: load a new one
     if (!isNibLoaded) {
-        const QString path = SMPTETimeIn::resourceFolder() + QLatin1Char('/') + QLatin1String(kInterfaceFile);
+        const QString path
+            = SMPTETimeIn::resourceFolder() + QLatin1Char('/') + QLatin1String(kInterfaceFile);
         QString error;
         prefView = platform::InterfaceLoader::load(path, this, nullptr, &error);
         isNibLoaded = !prefView.isNull();

@@ -6,7 +6,8 @@
 #include <QWidget>
 
 // Owner of the Audio LTC preference pane; one per process.
-class _SMPTETimePrefController : public QObject {
+class _SMPTETimePrefController : public QObject
+{
 public:
     static constexpr const char *kInterfaceFile = "SMPTETimePreference.ui";
 

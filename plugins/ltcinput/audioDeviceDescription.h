@@ -4,7 +4,8 @@
 #include <cstdint>
 
 // One input channel found by device discovery.
-class audioDeviceDescription {
+class audioDeviceDescription
+{
 public:
     audioDeviceDescription(int32_t device, int32_t side, const QString &name);
 

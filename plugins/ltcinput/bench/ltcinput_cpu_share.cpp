@@ -26,7 +26,8 @@ double selfCpuSeconds()
 {
     struct rusage u;
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec
+        + u.ru_stime.tv_usec / 1e6;
 }
 
 } // namespace
@@ -36,9 +37,10 @@ int main(int argc, char **argv)
     double runSeconds = 30;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help")) {
-            std::printf("Usage: ltcinput_cpu_share [--seconds N]\n"
-                        "Runs three 4-channel LTC sources on a private PipeWire (12 Audio LTC inputs)\n"
-                        "and prints the CPU share of the input host and of the Sondeo processes.\n");
+            std::printf(
+                "Usage: ltcinput_cpu_share [--seconds N]\n"
+                "Runs three 4-channel LTC sources on a private PipeWire (12 Audio LTC inputs)\n"
+                "and prints the CPU share of the input host and of the Sondeo processes.\n");
             return 0;
         }
         if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
@@ -53,15 +55,17 @@ int main(int argc, char **argv)
 
     testsupport::PrivatePipeWire pipewire;
     if (!pipewire.ready()) {
-        std::fprintf(stderr, "ltcinput_cpu_share: no private PipeWire: %s\n", pipewire.error().c_str());
+        std::fprintf(stderr, "ltcinput_cpu_share: no private PipeWire: %s\n",
+                     pipewire.error().c_str());
         return 1;
     }
     std::vector<std::unique_ptr<testsupport::LtcSourceProcess>> sources;
-    const char *rates[] = {"24", "25", "30"};
+    const char *rates[] = { "24", "25", "30" };
     for (int s = 0; s < 3; ++s) {
         sources.push_back(std::make_unique<testsupport::LtcSourceProcess>(
-            pipewire, std::vector<std::string>{"--name", "Bus " + std::to_string(s + 1), "--channels", "4",
-                                               "--other", "tone", "--fps", rates[s]}));
+            pipewire,
+            std::vector<std::string> { "--name", "Bus " + std::to_string(s + 1), "--channels", "4",
+                                       "--other", "tone", "--fps", rates[s] }));
         if (!sources.back()->ready()) {
             std::fprintf(stderr, "ltcinput_cpu_share: %s\n", sources.back()->error().c_str());
             return 1;
@@ -76,8 +80,8 @@ int main(int argc, char **argv)
     const double startCpu = selfCpuSeconds() - cpuBeforeStart;
     std::this_thread::sleep_for(3s); // settle: every child started, every channel locked or silent
     const std::vector<pid_t> sondeos = ltctest::sondeoChildren();
-    std::printf("%zu inputs, %zu Sondeo processes, started in %.0f ms (%.0f ms CPU)\n", inputs.size(),
-                sondeos.size(), startSeconds * 1e3, startCpu * 1e3);
+    std::printf("%zu inputs, %zu Sondeo processes, started in %.0f ms (%.0f ms CPU)\n",
+                inputs.size(), sondeos.size(), startSeconds * 1e3, startCpu * 1e3);
 
     double sondeoBefore = 0;
     for (pid_t p : sondeos)
@@ -120,9 +124,10 @@ int main(int argc, char **argv)
     std::printf("over %.0f s, %.1f of %zu inputs green on average (3 carry LTC):\n", wall,
                 tableTicks ? double(greenSum) / double(tableTicks) : 0.0, inputs.size());
     std::printf("  input host (listeners and polling): %.2f %% of one core\n", 100 * self / wall);
-    std::printf("  Sondeo processes, total:            %.2f %% of one core (%.2f %% each)\n",
-                100 * (sondeoAfter - sondeoBefore) / wall,
-                sondeos.empty() ? 0.0 : 100 * (sondeoAfter - sondeoBefore) / wall / double(sondeos.size()));
+    std::printf(
+        "  Sondeo processes, total:            %.2f %% of one core (%.2f %% each)\n",
+        100 * (sondeoAfter - sondeoBefore) / wall,
+        sondeos.empty() ? 0.0 : 100 * (sondeoAfter - sondeoBefore) / wall / double(sondeos.size()));
     std::printf("  latest timer tick:                  %.1f ms late\n", worstLate * 1e3);
     return 0;
 }

@@ -27,9 +27,10 @@ int main(int argc, char **argv)
     std::string fps = "25";
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help")) {
-            std::printf("Usage: ltcinput_offset_lag [--seconds N] [--fps 24|25|30] [--offset SECONDS]\n"
-                        "Runs an LTC source on a private PipeWire and prints the lag of the Audio LTC\n"
-                        "input's offset behind the offset the source adds (mean, spread, range).\n");
+            std::printf(
+                "Usage: ltcinput_offset_lag [--seconds N] [--fps 24|25|30] [--offset SECONDS]\n"
+                "Runs an LTC source on a private PipeWire and prints the lag of the Audio LTC\n"
+                "input's offset behind the offset the source adds (mean, spread, range).\n");
             return 0;
         }
         if (i + 1 >= argc) {
@@ -52,10 +53,12 @@ int main(int argc, char **argv)
 
     testsupport::PrivatePipeWire pipewire;
     if (!pipewire.ready()) {
-        std::fprintf(stderr, "ltcinput_offset_lag: no private PipeWire: %s\n", pipewire.error().c_str());
+        std::fprintf(stderr, "ltcinput_offset_lag: no private PipeWire: %s\n",
+                     pipewire.error().c_str());
         return 1;
     }
-    testsupport::LtcSourceProcess source(pipewire, {"--name", "Lag", "--fps", fps, "--offset", std::to_string(offset)});
+    testsupport::LtcSourceProcess source(
+        pipewire, { "--name", "Lag", "--fps", fps, "--offset", std::to_string(offset) });
     if (!source.ready()) {
         std::fprintf(stderr, "ltcinput_offset_lag: %s\n", source.error().c_str());
         return 1;
@@ -93,8 +96,9 @@ int main(int argc, char **argv)
         var += (l - mean) * (l - mean);
     const double sd = std::sqrt(var / double(lags.size()));
     const auto [lo, hi] = std::minmax_element(lags.begin(), lags.end());
-    std::printf("offset lag at %s fps over %.0f s (%zu samples): mean %.1f ms, spread (sd) %.1f ms, "
-                "min %.1f ms, max %.1f ms\n",
-                fps.c_str(), runSeconds, lags.size(), mean * 1e3, sd * 1e3, *lo * 1e3, *hi * 1e3);
+    std::printf(
+        "offset lag at %s fps over %.0f s (%zu samples): mean %.1f ms, spread (sd) %.1f ms, "
+        "min %.1f ms, max %.1f ms\n",
+        fps.c_str(), runSeconds, lags.size(), mean * 1e3, sd * 1e3, *lo * 1e3, *hi * 1e3);
     return 0;
 }

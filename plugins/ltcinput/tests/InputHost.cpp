@@ -18,7 +18,8 @@ QString buildTreeRoot()
     return QString::fromStdString(testsupport::buildTreePath("."));
 }
 
-InputHost::InputHost() : manager_(std::make_shared<PluginManager>())
+InputHost::InputHost()
+    : manager_(std::make_shared<PluginManager>())
 {
     platform::Bundle::setMainBundleRoot(buildTreeRoot());
     AbstractPluginManager::setSharedManager(manager_);
@@ -85,7 +86,8 @@ std::vector<pid_t> sondeoChildren()
 {
     std::vector<pid_t> found;
     const pid_t self = ::getpid();
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString &entry :
+         QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool ok = false;
         const pid_t pid = entry.toInt(&ok);
         if (!ok)

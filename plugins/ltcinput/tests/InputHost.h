@@ -14,7 +14,8 @@ namespace ltctest {
 // (FilePluginFactory over the built-in plug-ins folder) into a fresh shared
 // plug-in manager. Destruction drops the manager and with it every instance.
 // A QApplication must exist.
-class InputHost {
+class InputHost
+{
 public:
     InputHost();
     ~InputHost();

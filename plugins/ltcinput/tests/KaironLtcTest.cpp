@@ -63,8 +63,9 @@ TEST(KaironWithLtc, AutomaticSelectionShowsTheLtcInputAndItsRowTurnsRedWhenItSto
     testsupport::PrivatePipeWire pipewire;
     ASSERT_TRUE(pipewire.ready()) << pipewire.error();
     // LTC on the right channel only; a second source playing silence.
-    testsupport::LtcSourceProcess stage(pipewire, {"--name", "Stage", "--channels", "2", "--ltc-channel", "1",
-                                                   "--fps", "25", "--offset", "2.5"});
+    testsupport::LtcSourceProcess stage(pipewire,
+                                        { "--name", "Stage", "--channels", "2", "--ltc-channel",
+                                          "1", "--fps", "25", "--offset", "2.5" });
     ASSERT_TRUE(stage.ready()) << stage.error();
     QTemporaryDir files;
     const QString silence = files.filePath(QStringLiteral("silence.raw"));
@@ -73,8 +74,10 @@ TEST(KaironWithLtc, AutomaticSelectionShowsTheLtcInputAndItsRowTurnsRedWhenItSto
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(48000 * 2, '\0')); // one second of 16-bit mono
     }
-    testsupport::LtcSourceProcess booth(pipewire, {"--name", "Booth", "--file", silence.toStdString(), "--raw",
-                                                   "s16", "--rate", "48000", "--channels", "1", "--loop"});
+    testsupport::LtcSourceProcess booth(pipewire,
+                                        { "--name", "Booth", "--file", silence.toStdString(),
+                                          "--raw", "s16", "--rate", "48000", "--channels", "1",
+                                          "--loop" });
     ASSERT_TRUE(booth.ready()) << booth.error();
 
     tsyncMainApp *app = tsyncMainApp::sharedApplication();
@@ -92,31 +95,36 @@ TEST(KaironWithLtc, AutomaticSelectionShowsTheLtcInputAndItsRowTurnsRedWhenItSto
             names << cls->className();
         return names;
     }();
-    for (const char *cls : {"ConstantTimeIn", "SMPTETimeIn", "SystemTimeIn"})
+    for (const char *cls : { "ConstantTimeIn", "SMPTETimeIn", "SystemTimeIn" })
         EXPECT_TRUE(classes.contains(QLatin1String(cls))) << cls;
 
-    ASSERT_TRUE(spinUntil([&] { return window->activeName()->text() == QLatin1String("Stage (Right)"); }, 20s))
+    ASSERT_TRUE(spinUntil(
+        [&] { return window->activeName()->text() == QLatin1String("Stage (Right)"); }, 20s))
         << "active input is " << window->activeName()->text().toStdString();
 
     // The active time is the source's: the time of day 2.5 s ahead, read a
     // frame or two late.
     const QString shown = window->activeTime()->text();
-    const auto m = QRegularExpression(QStringLiteral("^(\\d\\d):(\\d\\d):(\\d\\d)\\.(\\d\\d)$")).match(shown);
+    const auto m = QRegularExpression(QStringLiteral("^(\\d\\d):(\\d\\d):(\\d\\d)\\.(\\d\\d)$"))
+                       .match(shown);
     ASSERT_TRUE(m.hasMatch()) << shown.toStdString();
-    const double label = m.captured(1).toInt() * 3600 + m.captured(2).toInt() * 60 + m.captured(3).toInt()
-                       + m.captured(4).toInt() / 25.0;
+    const double label = m.captured(1).toInt() * 3600 + m.captured(2).toInt() * 60
+        + m.captured(3).toInt() + m.captured(4).toInt() / 25.0;
     double ahead = label - localSecondsOfDay();
     ahead -= 86400 * std::round(ahead / 86400);
     EXPECT_NEAR(ahead, 2.5, 0.6) << shown.toStdString();
 
     auto rowOf = [&](const QString &name) {
         for (int r = 0; r < model->rowCount(); ++r)
-            if (model->data(model->index(r, InputListModel::TextColumn)).toString().startsWith(name))
+            if (model->data(model->index(r, InputListModel::TextColumn))
+                    .toString()
+                    .startsWith(name))
                 return r;
         return -1;
     };
     auto lightOf = [&](int row) {
-        return qvariant_cast<QPixmap>(model->data(model->index(row, InputListModel::StatusColumn), Qt::DecorationRole))
+        return qvariant_cast<QPixmap>(
+                   model->data(model->index(row, InputListModel::StatusColumn), Qt::DecorationRole))
             .cacheKey();
     };
     const int right = rowOf(QStringLiteral("Stage (Right)"));

@@ -19,13 +19,14 @@ using namespace std::chrono_literals;
 using testsupport::LtcSourceProcess;
 using testsupport::PrivatePipeWire;
 
-class LtcEndToEnd : public ::testing::Test {
+class LtcEndToEnd : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
         static int argc = 1;
         static char name[] = "ltcinput_e2e_tests";
-        static char *argv[] = {name, nullptr};
+        static char *argv[] = { name, nullptr };
         app_ = new QApplication(argc, argv);
     }
     static void TearDownTestSuite()
@@ -41,8 +42,9 @@ QApplication *LtcEndToEnd::app_ = nullptr;
 
 // Polls an input's status like the main window's table timer and records
 // when each level was first seen.
-struct StatusTrace {
-    milliseconds firstYellow{-1}, firstGreen{-1};
+struct StatusTrace
+{
+    milliseconds firstYellow { -1 }, firstGreen { -1 };
     StatusLevel last = -100;
 };
 
@@ -69,20 +71,23 @@ TEST_F(LtcEndToEnd, SourcesBecomeNamedInputsAndTheLtcChannelTurnsGreen)
     PrivatePipeWire pipewire;
     ASSERT_TRUE(pipewire.ready()) << pipewire.error();
     // A stereo source with LTC on its right channel only, and a mono one.
-    LtcSourceProcess stage(pipewire, {"--name", "Stage", "--channels", "2", "--ltc-channel", "1", "--fps", "25",
-                                      "--offset", "2.5"});
+    LtcSourceProcess stage(pipewire,
+                           { "--name", "Stage", "--channels", "2", "--ltc-channel", "1", "--fps",
+                             "25", "--offset", "2.5" });
     ASSERT_TRUE(stage.ready()) << stage.error();
-    LtcSourceProcess booth(pipewire, {"--name", "Booth", "--fps", "30", "--offset", "-1.25"});
+    LtcSourceProcess booth(pipewire, { "--name", "Booth", "--fps", "30", "--offset", "-1.25" });
     ASSERT_TRUE(booth.ready()) << booth.error();
 
     {
         ltctest::InputHost host;
         const QStringList classes = host.inputClassNames();
-        for (const char *cls : {"ConstantTimeIn", "SMPTETimeIn", "SystemTimeIn"})
-            EXPECT_TRUE(classes.contains(QLatin1String(cls))) << cls << " in " << classes.join(", ").toStdString();
+        for (const char *cls : { "ConstantTimeIn", "SMPTETimeIn", "SystemTimeIn" })
+            EXPECT_TRUE(classes.contains(QLatin1String(cls)))
+                << cls << " in " << classes.join(", ").toStdString();
         const QStringList names = host.inputNames();
-        for (const char *name : {"Stage (Left)", "Stage (Right)", "Booth (Left)", "System Time"})
-            EXPECT_TRUE(names.contains(QLatin1String(name))) << name << " in " << names.join(", ").toStdString();
+        for (const char *name : { "Stage (Left)", "Stage (Right)", "Booth (Left)", "System Time" })
+            EXPECT_TRUE(names.contains(QLatin1String(name)))
+                << name << " in " << names.join(", ").toStdString();
 
         auto right = host.inputNamed(QStringLiteral("Stage (Right)"));
         auto left = host.inputNamed(QStringLiteral("Stage (Left)"));
@@ -128,7 +133,7 @@ TEST_F(LtcEndToEnd, StoppedSourceTurnsRedWithinASecond)
 {
     PrivatePipeWire pipewire;
     ASSERT_TRUE(pipewire.ready()) << pipewire.error();
-    LtcSourceProcess source(pipewire, {"--name", "Line In", "--fps", "30"});
+    LtcSourceProcess source(pipewire, { "--name", "Line In", "--fps", "30" });
     ASSERT_TRUE(source.ready()) << source.error();
 
     ltctest::InputHost host;

@@ -23,7 +23,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class SondeoScript : public ::testing::Test {
+class SondeoScript : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -54,7 +55,8 @@ protected:
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
-    static bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds limit = 5s)
+    static bool waitFor(const std::function<bool()> &condition,
+                        std::chrono::milliseconds limit = 5s)
     {
         const auto end = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < end) {
@@ -82,11 +84,12 @@ TEST_F(SondeoScript, DiscoveryListsEveryChannelWithFullNumbers)
                   "printf '>device Desk 12\\t10\\t11\\n'");
     const auto devices = SMPTETimeIn::getAllDevicesInit();
     ASSERT_EQ(devices.size(), 3u);
-    struct Expected {
+    struct Expected
+    {
         const char *name;
         int32_t device, side;
     };
-    const Expected expected[] = {{"Line In", 0, 0}, {"Line In", 0, 1}, {"Desk 12", 10, 11}};
+    const Expected expected[] = { { "Line In", 0, 0 }, { "Line In", 0, 1 }, { "Desk 12", 10, 11 } };
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(devices[i]->name(), QString::fromUtf8(expected[i].name));
         EXPECT_EQ(devices[i]->device(), expected[i].device);
@@ -97,9 +100,12 @@ TEST_F(SondeoScript, DiscoveryListsEveryChannelWithFullNumbers)
 
 TEST_F(SondeoScript, ClassAddsOneStartedInputPerChannelToTheManager)
 {
-    installSondeo("if [ \"$1\" = -d ]; then printf '>device Line In\\t0\\t0\\n>device Line In\\t0\\t1\\n'; exit 0; fi\n"
-                  "exec yes '" + frameLine(1, 2, 3, 4).substr(0, 36) + "'");
-    auto cls = std::dynamic_pointer_cast<PluginClass>(platform::ClassRegistry::shared().classNamed("SMPTETimeIn"));
+    installSondeo("if [ \"$1\" = -d ]; then printf '>device Line In\\t0\\t0\\n>device Line "
+                  "In\\t0\\t1\\n'; exit 0; fi\n"
+                  "exec yes '"
+                  + frameLine(1, 2, 3, 4).substr(0, 36) + "'");
+    auto cls = std::dynamic_pointer_cast<PluginClass>(
+        platform::ClassRegistry::shared().classNamed("SMPTETimeIn"));
     ASSERT_TRUE(cls) << "the class object is registered by name";
     EXPECT_EQ(cls->pluginName(), QStringLiteral("Audio LTC"));
     EXPECT_TRUE(cls->conformsTo(QStringLiteral("tsyncInput")));
@@ -133,7 +139,8 @@ TEST_F(SondeoScript, InputReadsFramesThenStopsAndCollectsItsChild)
     for (unsigned i = 0; i < 70; ++i)
         lines += frameLineAt(108000 + i, 25);
     writeFile("lines", "Sondeo capturing\n" + lines);
-    installSondeo("echo \"$@\" > '" + path("args").toStdString() + "'\ncat '" + path("lines").toStdString() + "'");
+    installSondeo("echo \"$@\" > '" + path("args").toStdString() + "'\ncat '"
+                  + path("lines").toStdString() + "'");
 
     auto in = SMPTETimeIn::initWithThisChannel(10, 12, QStringLiteral("Desk"));
     EXPECT_EQ(in->name(), QStringLiteral("Desk (12)"));
@@ -213,7 +220,8 @@ TEST_F(SondeoScript, ManyInputsStartAndStopTogether)
     installSondeo("exec yes '" + frameLine(5, 6, 7, 8).substr(0, 36) + "'");
     std::vector<std::shared_ptr<SMPTETimeIn>> inputs;
     for (int side = 0; side < 12; ++side)
-        inputs.push_back(SMPTETimeIn::initWithThisChannel(side / 2, side % 2, QStringLiteral("Bus")));
+        inputs.push_back(
+            SMPTETimeIn::initWithThisChannel(side / 2, side % 2, QStringLiteral("Bus")));
     ASSERT_TRUE(waitFor([&] {
         for (auto &in : inputs)
             if (!in->myTime())

@@ -1,9 +1,9 @@
 // Frame lines, frame-rate measurement, status and the delta to the system clock,
 // driven straight into an unstarted input.
+#include "plugins/ltcinput/SMPTETimeIn.h"
 #include "orrery/TCMDTime.h"
 #include "orrery/UBMDUserBits.h"
 #include "plugins/ltcinput/LtcLineBuffer.h"
-#include "plugins/ltcinput/SMPTETimeIn.h"
 #include "plugins/ltcinput/tests/LtcTestLines.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,8 @@ namespace {
 
 TEST(SMPTETimeInLine, ParsesFieldsAndRejectsShortLines)
 {
-    struct Case {
+    struct Case
+    {
         const char *what;
         std::string line;
         bool parsed;
@@ -25,13 +26,15 @@ TEST(SMPTETimeInLine, ParsesFieldsAndRejectsShortLines)
     };
     const std::string full = "10:20:30.15dn01 02 03 04 05 06 07 08\n";
     const Case cases[] = {
-        {"37 bytes with newline", full, true, 10, 20, 30, 15, true, 1, 8},
-        {"36 bytes, no terminator", full.substr(0, 36), true, 10, 20, 30, 15, true, 1, 8},
-        {"35 bytes is ignored", full.substr(0, 35), false, 0, 0, 0, 0, false, 0, 0},
-        {"a Sondeo start message is ignored", "Sondeo capturing device 0 side 0\n", false, 0, 0, 0, 0, false, 0, 0},
-        {"marker line of a child that could not start", SondeoProcess::kMarkerLine, true, 11, 11, 11, 11, false, 11,
-         11},
-        {"leading blanks in fields", " 1: 2: 3. 4nc15 00 00 00 00 00 00 09\n", true, 1, 2, 3, 4, false, 15, 9},
+        { "37 bytes with newline", full, true, 10, 20, 30, 15, true, 1, 8 },
+        { "36 bytes, no terminator", full.substr(0, 36), true, 10, 20, 30, 15, true, 1, 8 },
+        { "35 bytes is ignored", full.substr(0, 35), false, 0, 0, 0, 0, false, 0, 0 },
+        { "a Sondeo start message is ignored", "Sondeo capturing device 0 side 0\n", false, 0, 0, 0,
+          0, false, 0, 0 },
+        { "marker line of a child that could not start", SondeoProcess::kMarkerLine, true, 11, 11,
+          11, 11, false, 11, 11 },
+        { "leading blanks in fields", " 1: 2: 3. 4nc15 00 00 00 00 00 00 09\n", true, 1, 2, 3, 4,
+          false, 15, 9 },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -90,17 +93,18 @@ TEST(LtcLineBuffer, SplitsChunksIntoLines)
 
 TEST(SMPTETimeInStatus, FrameRateIsMeasuredAtEachWrapToFrameZero)
 {
-    struct Case {
+    struct Case
+    {
         const char *what;
         unsigned framesInSecond; // frames 0 .. n-1, then frame 0 of the next second
         unsigned expectedFps;
     };
     const Case cases[] = {
-        {"24 fps", 24, 24},
-        {"25 fps", 25, 25},
-        {"30 fps", 30, 30},
-        {"a second with a lost last frame leaves the rate", 23, 30},
-        {"an irregular count leaves the rate", 27, 30},
+        { "24 fps", 24, 24 },
+        { "25 fps", 25, 25 },
+        { "30 fps", 30, 30 },
+        { "a second with a lost last frame leaves the rate", 23, 30 },
+        { "an irregular count leaves the rate", 27, 30 },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -120,7 +124,8 @@ TEST(SMPTETimeInStatus, LevelFollowsConsecutiveFramesAndQueries)
 {
     // Lines from count `start` on (30 fps, non-drop): the first line after
     // creation breaks the run unless its count is 1.
-    struct Case {
+    struct Case
+    {
         const char *what;
         unsigned start;
         unsigned lines;
@@ -129,16 +134,17 @@ TEST(SMPTETimeInStatus, LevelFollowsConsecutiveFramesAndQueries)
     };
     const unsigned oneHour = 108000;
     const Case cases[] = {
-        {"first line is a break", oneHour, 1, 1, kStatusNoSignal},
-        {"4 frames after the break", oneHour, 5, 1, kStatusNoSignal},
-        {"5th frame after the break", oneHour, 6, 1, kStatusUnsteady},
-        {"59th frame after the break", oneHour, 60, 1, kStatusUnsteady},
-        {"60th frame after the break", oneHour, 61, 1, kStatusReliable},
-        {"count 1 continues from creation: 5 frames", 1, 5, 1, kStatusUnsteady},
-        {"consecutive across a second (01:00:00:29 to 01:00:01:00)", oneHour + 29 - 60, 62, 1, kStatusReliable},
-        {"10 queries without a frame keep green", oneHour, 61, 10, kStatusReliable},
-        {"the 11th query without a frame is red", oneHour, 61, 11, kStatusNoSignal},
-        {"long runs stay green", oneHour, 3000, 1, kStatusReliable},
+        { "first line is a break", oneHour, 1, 1, kStatusNoSignal },
+        { "4 frames after the break", oneHour, 5, 1, kStatusNoSignal },
+        { "5th frame after the break", oneHour, 6, 1, kStatusUnsteady },
+        { "59th frame after the break", oneHour, 60, 1, kStatusUnsteady },
+        { "60th frame after the break", oneHour, 61, 1, kStatusReliable },
+        { "count 1 continues from creation: 5 frames", 1, 5, 1, kStatusUnsteady },
+        { "consecutive across a second (01:00:00:29 to 01:00:01:00)", oneHour + 29 - 60, 62, 1,
+          kStatusReliable },
+        { "10 queries without a frame keep green", oneHour, 61, 10, kStatusReliable },
+        { "the 11th query without a frame is red", oneHour, 61, 11, kStatusNoSignal },
+        { "long runs stay green", oneHour, 3000, 1, kStatusReliable },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -186,17 +192,18 @@ int64_t microsNow()
 
 TEST(SMPTETimeInDelta, LabelOnTodaysDateMinusTheClock)
 {
-    struct Case {
+    struct Case
+    {
         const char *what;
         std::string line; // empty: no frame yet
         int h, m, s;
         int64_t frameMicros;
     };
     const Case cases[] = {
-        {"frame 15 non-drop counts at 29.97", frameLine(12, 0, 1, 15, false), 12, 0, 1, 500500},
-        {"frame 15 drop-frame counts at 30", frameLine(12, 0, 1, 15, true), 12, 0, 1, 500000},
-        {"frame 0", frameLine(23, 59, 59, 0), 23, 59, 59, 0},
-        {"no time yet counts as midnight", "", 0, 0, 0, 0},
+        { "frame 15 non-drop counts at 29.97", frameLine(12, 0, 1, 15, false), 12, 0, 1, 500500 },
+        { "frame 15 drop-frame counts at 30", frameLine(12, 0, 1, 15, true), 12, 0, 1, 500000 },
+        { "frame 0", frameLine(23, 59, 59, 0), 23, 59, 59, 0 },
+        { "no time yet counts as midnight", "", 0, 0, 0, 0 },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -217,11 +224,15 @@ TEST(SMPTETimeInDelta, LabelOnTodaysDateMinusTheClock)
 
 TEST(SMPTETimeInName, DeviceNameAndChannelWord)
 {
-    struct Case {
+    struct Case
+    {
         int32_t side;
         const char *expected;
     };
-    const Case cases[] = {{0, "Line In (Left)"}, {1, "Line In (Right)"}, {2, "Line In (2)"}, {10, "Line In (10)"}};
+    const Case cases[] = { { 0, "Line In (Left)" },
+                           { 1, "Line In (Right)" },
+                           { 2, "Line In (2)" },
+                           { 10, "Line In (10)" } };
     for (const Case &c : cases) {
         SMPTETimeIn::setResourceFolderOverride(QStringLiteral("/nonexistent"));
         auto in = SMPTETimeIn::initWithThisChannel(0, c.side, QStringLiteral("Line In"));

@@ -17,7 +17,7 @@ TEST(SMPTETimePrefController, LoadsPaneAndRetriesAfterFailure)
 {
     int argc = 1;
     char name[] = "ltcinput_tests";
-    char *argv[] = {name, nullptr};
+    char *argv[] = { name, nullptr };
     QApplication app(argc, argv);
 
     QTemporaryDir empty;
@@ -27,12 +27,14 @@ TEST(SMPTETimePrefController, LoadsPaneAndRetriesAfterFailure)
     EXPECT_EQ(SMPTETimeInClass().preferenceView(), nullptr);
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("ERROR: cannot load SMPTETimePreference.ui"), std::string::npos) << log;
-    EXPECT_NE(log.find(QDir(empty.path()).filePath(QStringLiteral("SMPTETimePreference.ui")).toStdString()),
-              std::string::npos)
+    EXPECT_NE(
+        log.find(
+            QDir(empty.path()).filePath(QStringLiteral("SMPTETimePreference.ui")).toStdString()),
+        std::string::npos)
         << "the message names the file tried: " << log;
 
-    SMPTETimeIn::setResourceFolderOverride(QString::fromLocal8Bit(qgetenv("KAIRON_SOURCE_DIR")) +
-                                           QStringLiteral("/plugins/ltcinput"));
+    SMPTETimeIn::setResourceFolderOverride(QString::fromLocal8Bit(qgetenv("KAIRON_SOURCE_DIR"))
+                                           + QStringLiteral("/plugins/ltcinput"));
     std::unique_ptr<QWidget> view(_SMPTETimePrefController::globalNib());
     ASSERT_TRUE(view);
     EXPECT_EQ(view->objectName(), QStringLiteral("prefView"));
