@@ -1,5 +1,6 @@
 #include "sondeo/TransitionDetector.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <unistd.h>
@@ -32,13 +33,18 @@ int TransitionDetector::processBuffer(uint32_t sampleCount, uint32_t stride, con
     // 64-bit index: the step past the last frame must not wrap around.
     for (uint64_t i = static_cast<uint32_t>(side_); i < sampleCount; i += stride) {
         const float s = samples[i];
+        const float magnitude = s < 0.0f ? -s : s;
+        peak_ = magnitude > peak_ ? magnitude : peak_ * kPeakDecay;
+        if (peak_ < 1e-6f)
+            peak_ = 0.0f; // no denormals during long silence
+        const float upper = std::max(kThresholdFloor, peak_ * kHysteresisFraction);
         ++samplesSinceTransition_;
-        if (s > kUpperThreshold && polarity_ != 1) {
+        if (s > upper && polarity_ != 1) {
             emit(samplesSinceTransition_);
             samplesSinceTransition_ = 0;
             polarity_ = 1;
             silent_ = 0;
-        } else if (s < kLowerThreshold && polarity_ != 0) {
+        } else if (s < -upper && polarity_ != 0) {
             emit(samplesSinceTransition_);
             samplesSinceTransition_ = 0;
             polarity_ = 0;

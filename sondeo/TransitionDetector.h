@@ -3,11 +3,17 @@
 #include <cstdint>
 
 // Runs on the audio thread: finds sign changes of the selected channel with a
-// small hysteresis and emits, per transition, the number of samples since the
+// hysteresis and emits, per transition, the number of samples since the
 // previous one (1 to 101) as one byte. After 100 samples without a transition
 // one byte 101 marks silence, once until the next transition.
 //
-// Per sample: one increment and at most two comparisons. The sink is called
+// The hysteresis is a fifth of the recent peak level, never below 0.0001 of
+// full scale: real recordings (AC-coupled chains) sag back to zero between
+// edges and ring there, and a fixed hair-trigger threshold turns that ringing
+// into bursts of tiny intervals that drop every frame. Following the level
+// keeps faint signals decodable while ignoring that ringing.
+//
+// Per sample: a few float operations, no memory traffic. The sink is called
 // once per transition and must not allocate or lock.
 class TransitionDetector {
 public:
@@ -15,9 +21,11 @@ public:
     // Called once per buffer before any sample is looked at; false skips the buffer.
     using BufferCheck = bool (*)();
 
-    static constexpr float kUpperThreshold = 0.0001f;
-    static constexpr float kLowerThreshold = -0.0001f;
+    static constexpr float kThresholdFloor = 0.0001f;
     static constexpr int32_t kSilenceLimit = 100;
+    static constexpr float kHysteresisFraction = 0.2f;
+    // Per sample: a half-life of about 30 ms at 44.1 kHz, far longer than a bit cell.
+    static constexpr float kPeakDecay = 0.9995f;
 
     TransitionDetector(int32_t side, ByteSink sink, void *context, BufferCheck check = nullptr);
 
@@ -44,4 +52,5 @@ private:
     int32_t polarity_ = 0;
     int32_t samplesSinceTransition_ = 0;
     int32_t silent_ = 0;
+    float peak_ = 0.0f;
 };

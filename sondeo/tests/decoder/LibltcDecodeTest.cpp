@@ -122,12 +122,11 @@ std::string findProgram(const char *name)
 }
 
 // A real recording (8-bit at 22.05 kHz, brought to 44.1 kHz float the way
-// the audio server would). Its chain rings around zero between edges, and
-// the hysteresis of a ten-thousandth of full scale turns that ringing into
-// bursts of tiny intervals: most of the recording is rejected as invalid.
-// Whatever does come out must be a frame the recording holds, in order, as
-// read by an independent decoder.
-TEST(Recording, YieldsOnlyFramesTheRecordingHolds)
+// the audio server would). Its chain sags back to zero between edges and
+// rings there; the level-following hysteresis must ignore that ringing and
+// yield every frame an independent decoder reads, in order, apart from the
+// first (no complete sync word before it) and the last (cut off).
+TEST(Recording, YieldsTheFramesTheRecordingHolds)
 {
     const std::filesystem::path data = "/work/shared/testdata";
     const std::filesystem::path raw = data / "ltc-25fps-22050hz-u8.raw";
@@ -175,6 +174,7 @@ TEST(Recording, YieldsOnlyFramesTheRecordingHolds)
         ASSERT_LT(next, expected.size()) << "not in the recording, or out of order: " << time;
         ++next;
     }
+    EXPECT_GE(result.frames.size() + 2, expected.size()) << "frames were lost";
     RecordProperty("framesDecoded", static_cast<int>(result.frames.size()));
     RecordProperty("framesInRecording", static_cast<int>(expected.size()));
 }
