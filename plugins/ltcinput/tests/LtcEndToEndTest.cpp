@@ -75,7 +75,7 @@ TEST_F(LtcEndToEnd, SourcesBecomeNamedInputsAndTheLtcChannelTurnsGreen)
                            { "--name", "Stage", "--channels", "2", "--ltc-channel", "1", "--fps",
                              "25", "--offset", "2.5" });
     ASSERT_TRUE(stage.ready()) << stage.error();
-    LtcSourceProcess booth(pipewire, { "--name", "Booth", "--fps", "30", "--offset", "-1.25" });
+    LtcSourceProcess booth(pipewire, { "--name", "Booth", "--fps", "29.97", "--offset", "-1.25" });
     ASSERT_TRUE(booth.ready()) << booth.error();
 
     {
@@ -113,6 +113,7 @@ TEST_F(LtcEndToEnd, SourcesBecomeNamedInputsAndTheLtcChannelTurnsGreen)
         EXPECT_EQ(traceUntilGreen(*mono, 10s).last, kStatusReliable);
         ASSERT_TRUE(mono->myTime());
         EXPECT_EQ(mono->myTime()->fps(), 30u);
+        EXPECT_TRUE(mono->myTime()->isDropFrame());
         const double monoOffset = seconds(mono->currentTimeDelta());
         EXPECT_LT(monoOffset, -1.25 + 0.02);
         EXPECT_GT(monoOffset, -1.25 - 0.3);
