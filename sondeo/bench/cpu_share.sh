@@ -25,7 +25,7 @@ cleanup() {
 trap cleanup EXIT
 mkdir -p "$dir/run" "$dir/config" "$dir/state"
 export XDG_RUNTIME_DIR=$dir/run PIPEWIRE_RUNTIME_DIR=$dir/run XDG_CONFIG_HOME=$dir/config XDG_STATE_HOME=$dir/state
-export PIPEWIRE_REMOTE=pipewire-0 DISABLE_RTKIT=1
+export PIPEWIRE_REMOTE=pipewire-0 PIPEWIRE_LOG_SYSTEMD=false
 
 pipewire >"$dir/pipewire.log" 2>&1 &
 pids+=($!)

@@ -37,8 +37,12 @@ PipeWireGraph::PipeWireGraph()
 {
     initPipeWireOnce();
     loop_ = pw_thread_loop_new("sondeo-capture", nullptr);
+    // The real-time variant of the client setup: the data thread asks for
+    // real-time scheduling (where the user may have it), so the audio keeps
+    // flowing while the machine is busy.
     if (loop_)
-        context_ = pw_context_new(pw_thread_loop_get_loop(loop_), nullptr, 0);
+        context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
+                                  pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
     if (!context_) {
         connectErrno_ = errno;
         connectError_ = std::strerror(connectErrno_);

@@ -54,9 +54,8 @@ PrivatePipeWire::PrivatePipeWire(const Options &options)
         "XDG_CONFIG_HOME=" + directory_ + "/config",
         "XDG_STATE_HOME=" + directory_ + "/state",
         "PIPEWIRE_REMOTE=pipewire-0",
-        // Quiet and predictable: no journal, no colours in the error output.
+        // Daemon messages go to the captured error output, not the journal.
         "PIPEWIRE_LOG_SYSTEMD=false",
-        "DISABLE_RTKIT=1",
     };
     if (options_.sessionManager) {
         bus_ = std::make_unique<ChildProcess>(ChildProcess::Options {
