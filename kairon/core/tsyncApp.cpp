@@ -102,7 +102,7 @@ void tsyncApp::applyRefreshRate(const QString &key, float &interval, QPointer<QT
 {
     double rate = userDefaults().doubleValueForKeyPath(key);
     // A rate that is not a positive number would give a timer of infinite or
-    // negative interval (or one that spins): keep the running timer instead.
+    // negative interval: keep the running timer instead.
     if (!(std::isfinite(rate) && rate > 0)) {
         const QString settingName = key.mid(int(qstrlen("values.")));
         if (timer) {
@@ -122,6 +122,7 @@ void tsyncApp::applyRefreshRate(const QString &key, float &interval, QPointer<QT
         timer->stop();
         timer->deleteLater();
     }
+    // Whole milliseconds, at least one: a huge rate must not make a timer that spins.
     const double ms = std::clamp(std::round(double(interval) * 1000.0), 1.0, double(INT_MAX));
     auto *replacement = new QTimer(this);
     replacement->setTimerType(Qt::PreciseTimer);
