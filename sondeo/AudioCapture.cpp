@@ -54,6 +54,7 @@ struct AudioCapture::Private {
     bool formatKnown = false;
     bool formatReadable = false;
     bool streamFailed = false;
+    bool watchingDevice = false; // loop lock: device-gone handling is on
     std::string streamError;
     std::vector<pw_proxy *> links;
 
@@ -182,11 +183,16 @@ void AudioCapture::Private::configure()
         return;
     }
     capture::PipeWireGraph::Lock lock(*graph);
+    // Only a started capture stops when its device goes; before that a
+    // vanished device shows as a failed step below.
     graph->onRemoved([this](uint32_t id) {
-        if (id == device)
+        if (watchingDevice && id == device)
             deviceGone();
     });
-    graph->onLost([this] { deviceGone(); });
+    graph->onLost([this] {
+        if (watchingDevice)
+            deviceGone();
+    });
 
     // The device's channels are its output ports; a node may get them only
     // once its format is configured, so give it a moment.
@@ -247,6 +253,7 @@ void AudioCapture::Private::configure()
         return;
     delivering.store(true, std::memory_order_release);
     std::printf("AudioDeviceStart\n");
+    watchingDevice = true;
 }
 
 bool AudioCapture::Private::connectStream(uint32_t sourceChannels, uint64_t serial)
