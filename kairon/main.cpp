@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 
 namespace {
 
@@ -12,6 +13,29 @@ bool isSet(const char *name)
 {
     const char *value = std::getenv(name);
     return value && *value;
+}
+
+// Whether the X server named by DISPLAY answers. Asked through libxcb (which
+// Qt's X11 platform loads anyway) only when it is there; otherwise assumed.
+bool xServerAnswers()
+{
+    void *xcb = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
+    if (!xcb)
+        return true;
+    using Connect = void *(*)(const char *, int *);
+    using HasError = int (*)(void *);
+    using Disconnect = void (*)(void *);
+    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+    auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+    bool answers = true;
+    if (connect && hasError && disconnect) {
+        void *connection = connect(nullptr, nullptr);
+        answers = hasError(connection) == 0;
+        disconnect(connection);
+    }
+    dlclose(xcb);
+    return answers;
 }
 
 void printUsage()
@@ -39,6 +63,16 @@ int main(int argc, char **argv)
         std::fputs("Kairon: no display: DISPLAY is not set. Start Kairon from a desktop session, "
                    "or under a virtual X server (xvfb-run -a Kairon).\n",
                    stderr);
+        return 1;
+    }
+
+    const char *platform = std::getenv("QT_QPA_PLATFORM");
+    const bool usesX = (!platform || !*platform || std::strncmp(platform, "xcb", 3) == 0) && !isSet("WAYLAND_DISPLAY");
+    if (usesX && isSet("DISPLAY") && !xServerAnswers()) {
+        std::fprintf(stderr,
+                     "Kairon: cannot connect to the X server at DISPLAY=%s. Check that the display is running and "
+                     "that this user may use it (xauth), or start Kairon under xvfb-run -a.\n",
+                     std::getenv("DISPLAY"));
         return 1;
     }
 

@@ -24,6 +24,14 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}strict_string_checks=0"
 
 fail() { echo "FAIL: $*"; echo "--- Kairon's output:"; cat "$work/log"; exit 1; }
 
+# Without a display, or with one that does not answer: a clear message and status 1.
+for display in "" ":4095"; do
+  out=$(env -u WAYLAND_DISPLAY DISPLAY="$display" "$build/bin/Kairon" 2>&1)
+  status=$?
+  [ "$status" -eq 1 ] && [[ "$out" == "Kairon: "*"xvfb-run -a"* ]] ||
+    { echo "FAIL: with DISPLAY='$display' Kairon said '$out' (status $status)"; exit 1; }
+done
+
 "$build/bin/Kairon" >"$work/log" 2>&1 &
 pid=$!
 wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Kairon$' | head -1)
