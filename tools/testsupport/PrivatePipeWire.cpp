@@ -99,6 +99,12 @@ PrivatePipeWire::~PrivatePipeWire()
     }
 }
 
+void PrivatePipeWire::stopServer()
+{
+    wireplumber_.reset();
+    pipewire_.reset();
+}
+
 std::vector<std::string> PrivatePipeWire::environment() const { return environmentWith(overrides_); }
 
 std::unique_ptr<ChildProcess> PrivatePipeWire::start(const std::vector<std::string> &argv, bool dieWithParent) const

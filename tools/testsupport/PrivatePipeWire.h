@@ -39,6 +39,10 @@ public:
     bool run(const std::vector<std::string> &argv, std::string &output, int &exitCode,
              std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
 
+    // Ends the daemons (session manager first), as when the audio server
+    // goes away under its clients.
+    void stopServer();
+
     // Whether `pw-cli ls <type>` lists an object with this property text,
     // e.g. ("Node", "node.name = \"LTC 25fps\"").
     bool lists(const std::string &type, const std::string &text) const;

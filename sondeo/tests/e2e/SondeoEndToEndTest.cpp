@@ -285,6 +285,21 @@ TEST_F(SondeoEndToEnd, EndsCleanlyWhenTheSourceIsRemoved)
         << sondeo->errorText();
 }
 
+TEST_F(SondeoEndToEnd, EndsCleanlyWhenTheAudioServerGoes)
+{
+    // Every device is gone with the server: the same clean end as for one.
+    LtcSourceProcess source(pipewire, {});
+    ASSERT_TRUE(source.ready()) << source.error();
+    auto sondeo = pipewire.start({ sondeoPath(), "0", "0" });
+    ASSERT_GE(readFrames(*sondeo, 5).frames.size(), 5u) << sondeo->errorText();
+
+    pipewire.stopServer();
+    ASSERT_TRUE(sondeo->waitForExit(kPatience)) << "Sondeo kept running without an audio server";
+    sondeo->waitForOutputEnd(kPatience);
+    EXPECT_EQ(sondeo->exitCode(), 0);
+    EXPECT_NE(sondeo->errorText().find("NotifyWhenStopping\n"), std::string::npos) << sondeo->errorText();
+}
+
 namespace {
 
 // Main thread waiting in poll: Sondeo has reached its main loop.
