@@ -143,9 +143,10 @@ void onProcess(void *data)
     const bool timed = pw_stream_get_time_n(n.stream, &time, sizeof time) == 0 && time.rate.denom && time.rate.num;
     const double ticksPerFrame = timed ? double(time.rate.denom) / time.rate.num / n.signal->rate() : 0;
     if (timed && n.expectedTicks) {
-        const double late = double(int64_t(time.ticks - n.expectedTicks));
-        if (late > ticksPerFrame * frames / 2)
-            n.signal->skip(size_t(late / ticksPerFrame));
+        // Longer pauses (nobody linked) are the signal's own to catch up on.
+        const double late = double(int64_t(time.ticks - n.expectedTicks)) / ticksPerFrame;
+        if (late > frames / 2.0 && late < n.signal->rate() / 2.0)
+            n.signal->skip(size_t(late));
     }
     if (timed)
         n.expectedTicks = time.ticks + uint64_t(ticksPerFrame * frames + 0.5);
