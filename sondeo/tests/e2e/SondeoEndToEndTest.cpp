@@ -169,6 +169,8 @@ TEST_F(SondeoEndToEnd, DecodesOnlyTheChannelThatCarriesLtc)
     const Output fromLeft = readFrames(*left, 1, seconds(5));
     EXPECT_TRUE(fromLeft.frames.empty()) << fromLeft.frames.size() << " frames decoded from the tone";
     EXPECT_TRUE(fromLeft.malformed.empty());
+    // Its diagnostics, flushed as it ended, show that it did capture.
+    EXPECT_TRUE(contains(fromLeft.other, "AudioDeviceStart")) << left->errorText();
 }
 
 namespace {
