@@ -40,12 +40,13 @@ bool xServerAnswers()
 
 void printUsage()
 {
-    std::puts("Usage: Kairon [Qt options]\n"
-              "\n"
-              "Shows the time of timecode (LTC) sound inputs, the computer's clock and a constant\n"
-              "time of day, their offsets from the computer's clock, and sets the clock from them.\n"
-              "Settings live in ~/.config/Kairon/; the application has no options of its own.\n"
-              "Needs a graphical display (X11, or XWayland).");
+    std::puts(
+        "Usage: Kairon [Qt options]\n"
+        "\n"
+        "Shows the time of timecode (LTC) sound inputs, the computer's clock and a constant\n"
+        "time of day, their offsets from the computer's clock, and sets the clock from them.\n"
+        "Settings live in ~/.config/Kairon/; the application has no options of its own.\n"
+        "Needs a graphical display (X11, or XWayland).");
 }
 
 } // namespace
@@ -67,10 +68,12 @@ int main(int argc, char **argv)
     }
 
     const char *platform = std::getenv("QT_QPA_PLATFORM");
-    const bool usesX = (!platform || !*platform || std::strncmp(platform, "xcb", 3) == 0) && !isSet("WAYLAND_DISPLAY");
+    const bool usesX = (!platform || !*platform || std::strncmp(platform, "xcb", 3) == 0)
+        && !isSet("WAYLAND_DISPLAY");
     if (usesX && isSet("DISPLAY") && !xServerAnswers()) {
         std::fprintf(stderr,
-                     "Kairon: cannot connect to the X server at DISPLAY=%s. Check that the display is running and "
+                     "Kairon: cannot connect to the X server at DISPLAY=%s. Check that the display "
+                     "is running and "
                      "that this user may use it (xauth), or start Kairon under xvfb-run -a.\n",
                      std::getenv("DISPLAY"));
         return 1;
@@ -79,8 +82,10 @@ int main(int argc, char **argv)
     tsyncMainApp app(argc, argv);
     QString error;
     if (!app.loadMainInterface(&error)) {
-        QMessageBox::critical(nullptr, QStringLiteral("Kairon"),
-                              QStringLiteral("Could not load the main window.\n\n%1\n\nPlease reinstall Kairon.").arg(error));
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Kairon"),
+            QStringLiteral("Could not load the main window.\n\n%1\n\nPlease reinstall Kairon.")
+                .arg(error));
         return 1;
     }
     app.finishLaunching();

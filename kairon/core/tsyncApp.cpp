@@ -45,12 +45,16 @@ bool applies(const QString &keyPath, const QString &key)
 
 } // namespace
 
-tsyncApp::tsyncApp(QObject *parent) : QObject(parent)
+tsyncApp::tsyncApp(QObject *parent)
+    : QObject(parent)
 {
     auto &controller = userDefaults();
-    for (const QString &keyPath : {kSyncRefreshFPSKVO, kActiveRefreshFPSKVO, kSyncOffsetFPSKVO, kAutoselectTimeKVO,
-                                   kAutoselectKeepSearchingKVO, kAutoselectAllowSystemKVO})
-        controller.addObserver(this, keyPath, platform::UserDefaultsController::New | platform::UserDefaultsController::Old);
+    for (const QString &keyPath :
+         { kSyncRefreshFPSKVO, kActiveRefreshFPSKVO, kSyncOffsetFPSKVO, kAutoselectTimeKVO,
+           kAutoselectKeepSearchingKVO, kAutoselectAllowSystemKVO })
+        controller.addObserver(this, keyPath,
+                               platform::UserDefaultsController::New
+                                   | platform::UserDefaultsController::Old);
 }
 
 tsyncApp::~tsyncApp() = default;
@@ -79,22 +83,25 @@ void tsyncApp::loadPluginFactories()
     }
 }
 
-void tsyncApp::observeValueForKeyPath(const QString &keyPath, QObject *, const QVariantMap &, void *)
+void tsyncApp::observeValueForKeyPath(const QString &keyPath, QObject *, const QVariantMap &,
+                                      void *)
 {
     if (applies(keyPath, kSyncRefreshFPSKVO))
-        applyRefreshRate(kSyncRefreshFPSKVO, syncRefreshFPS_, syncRefreshTimer_, &tsyncApp::updateTableTimer,
-                         kDefaultSyncRefreshRate);
+        applyRefreshRate(kSyncRefreshFPSKVO, syncRefreshFPS_, syncRefreshTimer_,
+                         &tsyncApp::updateTableTimer, kDefaultSyncRefreshRate);
     if (applies(keyPath, kActiveRefreshFPSKVO))
-        applyRefreshRate(kActiveRefreshFPSKVO, activeRefreshFPS_, activeRefreshTimer_, &tsyncApp::updateActiveTimer,
-                         kDefaultActiveRefreshRate);
+        applyRefreshRate(kActiveRefreshFPSKVO, activeRefreshFPS_, activeRefreshTimer_,
+                         &tsyncApp::updateActiveTimer, kDefaultActiveRefreshRate);
     if (applies(keyPath, kSyncOffsetFPSKVO))
         offsetFraction_ = userDefaults().intValueForKeyPath(kSyncOffsetFPSKVO);
     if (applies(keyPath, kAutoselectTimeKVO))
         autoSelectTime_ = userDefaults().intValueForKeyPath(kAutoselectTimeKVO) != 0;
     if (applies(keyPath, kAutoselectKeepSearchingKVO))
-        autoSelectTime_keepSearching_ = userDefaults().intValueForKeyPath(kAutoselectKeepSearchingKVO) != 0;
+        autoSelectTime_keepSearching_
+            = userDefaults().intValueForKeyPath(kAutoselectKeepSearchingKVO) != 0;
     if (applies(keyPath, kAutoselectAllowSystemKVO))
-        autoSelectTime_allowSystem_ = userDefaults().intValueForKeyPath(kAutoselectAllowSystemKVO) != 0;
+        autoSelectTime_allowSystem_
+            = userDefaults().intValueForKeyPath(kAutoselectAllowSystemKVO) != 0;
 }
 
 void tsyncApp::applyRefreshRate(const QString &key, float &interval, QPointer<QTimer> &timer,
@@ -106,14 +113,17 @@ void tsyncApp::applyRefreshRate(const QString &key, float &interval, QPointer<QT
     if (!(std::isfinite(rate) && rate > 0)) {
         const QString settingName = key.mid(int(qstrlen("values.")));
         if (timer) {
-            platform::systemLog(QStringLiteral("%1 of \"%2\" is not a positive number; keeping %3 refreshes per second.")
-                                    .arg(settingName, userDefaults().stringValueForKeyPath(key))
-                                    .arg(1.0 / interval));
+            platform::systemLog(
+                QStringLiteral(
+                    "%1 of \"%2\" is not a positive number; keeping %3 refreshes per second.")
+                    .arg(settingName, userDefaults().stringValueForKeyPath(key))
+                    .arg(1.0 / interval));
             return;
         }
-        platform::systemLog(QStringLiteral("%1 of \"%2\" is not a positive number; using %3 refreshes per second.")
-                                .arg(settingName, userDefaults().stringValueForKeyPath(key))
-                                .arg(fallbackRate));
+        platform::systemLog(
+            QStringLiteral("%1 of \"%2\" is not a positive number; using %3 refreshes per second.")
+                .arg(settingName, userDefaults().stringValueForKeyPath(key))
+                .arg(fallbackRate));
         rate = fallbackRate;
     }
     interval = float(1.0 / rate);
@@ -127,7 +137,8 @@ void tsyncApp::applyRefreshRate(const QString &key, float &interval, QPointer<QT
     auto *replacement = new QTimer(this);
     replacement->setTimerType(Qt::PreciseTimer);
     replacement->setInterval(int(ms));
-    connect(replacement, &QTimer::timeout, this, [this, tick, replacement] { (this->*tick)(replacement); });
+    connect(replacement, &QTimer::timeout, this,
+            [this, tick, replacement] { (this->*tick)(replacement); });
     replacement->start();
     timer = replacement;
 }
@@ -165,7 +176,8 @@ void tsyncApp::updateActiveTimer(QTimer *)
         for (size_t i = 0; i < inputs.size(); ++i) {
             const std::shared_ptr<tsyncInput> &input = inputs[i];
             const StatusLevel level = input->statusLevel();
-            if (autoSelectTime_allowSystem_ && level == kStatusInformational && input->name() == kSystemTimeName)
+            if (autoSelectTime_allowSystem_ && level == kStatusInformational
+                && input->name() == kSystemTimeName)
                 noted = int(i);
             if (level == kStatusReliable) {
                 shown = input;
@@ -190,8 +202,8 @@ void tsyncApp::updateActiveTimer(QTimer *)
 
     if (!shown) {
         if (syncWindowController_)
-            syncWindowController_->updateActiveName(QStringLiteral("<none>"), QStringLiteral("<none>"),
-                                                    kStatusNoActiveInput);
+            syncWindowController_->updateActiveName(QStringLiteral("<none>"),
+                                                    QStringLiteral("<none>"), kStatusNoActiveInput);
         return;
     }
 
@@ -212,16 +224,19 @@ void tsyncApp::togglePrivilegedChild(QObject *)
     const StatusLevel level = activePlugin_->statusLevel();
     if (level == kStatusInformational) {
         showSheet(QStringLiteral("Cannot Sync"),
-                  QStringLiteral("%1 is for informational use and cannot be used to set the system clock.")
+                  QStringLiteral(
+                      "%1 is for informational use and cannot be used to set the system clock.")
                       .arg(activePlugin_->name()));
         return;
     }
     if (level == kStatusUnsteady) {
-        showSheet(QStringLiteral("Unreliable Time Signal"),
-                  QStringLiteral("%1 has been unreliable recently, wait for the green light to appear and try "
-                                 "again.\n\n If the problem persists, check your cables or lower the refresh rate "
-                                 "in the preferences.")
-                      .arg(activePlugin_->name()));
+        showSheet(
+            QStringLiteral("Unreliable Time Signal"),
+            QStringLiteral(
+                "%1 has been unreliable recently, wait for the green light to appear and try "
+                "again.\n\n If the problem persists, check your cables or lower the refresh rate "
+                "in the preferences.")
+                .arg(activePlugin_->name()));
         return;
     }
     // Setting the clock through Clockset is not wired up yet.
@@ -230,7 +245,8 @@ void tsyncApp::togglePrivilegedChild(QObject *)
 void tsyncApp::showSheet(const QString &message, const QString &informative)
 {
     QWidget *window = syncWindowController_ ? syncWindowController_->window() : nullptr;
-    auto *sheet = new QMessageBox(QMessageBox::Warning, message, message, QMessageBox::NoButton, window);
+    auto *sheet
+        = new QMessageBox(QMessageBox::Warning, message, message, QMessageBox::NoButton, window);
     sheet->setInformativeText(informative);
     sheet->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     sheet->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);

@@ -17,7 +17,8 @@ class mainWindow;
 // turns the user's row selection into the active input; the active tick shows
 // the active input (or, while none is active, one picked by automatic
 // selection) in the main window and hands it to every output.
-class tsyncApp : public QObject, public platform::KeyValueObserver {
+class tsyncApp : public QObject, public platform::KeyValueObserver
+{
     Q_OBJECT
 public:
     // Observes the six settings; applies none of them yet.
@@ -33,8 +34,8 @@ public:
     void awakeFromNib();
     // Loads the plug-ins, then applies every setting (which starts both timers).
     void applicationWillFinishLaunching();
-    void applicationDidFinishLaunching() {}
-    void applicationWillTerminate() {}
+    void applicationDidFinishLaunching() { }
+    void applicationWillTerminate() { }
     void loadPluginFactories();
 
     void observeValueForKeyPath(const QString &keyPath, QObject *object, const QVariantMap &change,

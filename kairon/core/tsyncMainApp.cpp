@@ -22,7 +22,8 @@ int &tsyncMainApp::setUpClass(int &argc)
 }
 
 // The defaults are registered before the QApplication base is constructed.
-tsyncMainApp::tsyncMainApp(int &argc, char **argv) : QApplication(setUpClass(argc), argv)
+tsyncMainApp::tsyncMainApp(int &argc, char **argv)
+    : QApplication(setUpClass(argc), argv)
 {
     initalizer();
 }
@@ -55,8 +56,8 @@ void tsyncMainApp::addGlobalHotKeyListener(const std::shared_ptr<GlobalHotKeyLis
 {
     if (!listener)
         return;
-    if (std::find(globalHotKeyListeners_.begin(), globalHotKeyListeners_.end(), listener) !=
-        globalHotKeyListeners_.end())
+    if (std::find(globalHotKeyListeners_.begin(), globalHotKeyListeners_.end(), listener)
+        != globalHotKeyListeners_.end())
         return;
     globalHotKeyListeners_.push_back(listener);
 }
@@ -104,14 +105,17 @@ bool tsyncMainApp::loadMainInterface(QString *error)
                          .arg(kMainInterfaceFile, platform::Bundle::mainBundle().resourcePath());
         return false;
     }
-    std::unique_ptr<QWidget> window(platform::InterfaceLoader::load(path, controller_.get(), nullptr, error));
+    std::unique_ptr<QWidget> window(
+        platform::InterfaceLoader::load(path, controller_.get(), nullptr, error));
     if (!window)
         return false;
 
     if (auto *preferences = window->findChild<QAction *>(QStringLiteral("actionPreferences")))
-        connect(preferences, &QAction::triggered, this, [this, preferences] { showPreferences(preferences); });
+        connect(preferences, &QAction::triggered, this,
+                [this, preferences] { showPreferences(preferences); });
     if (auto *quitAction = window->findChild<QAction *>(QStringLiteral("actionQuit")))
-        connect(quitAction, &QAction::triggered, this, [this, quitAction] { terminate(quitAction); });
+        connect(quitAction, &QAction::triggered, this,
+                [this, quitAction] { terminate(quitAction); });
 
     mainWindow_->setSyncWindow(std::move(window));
     controller_->setSyncWindowController(mainWindow_.get());

@@ -17,7 +17,8 @@ class QMainWindow;
 // the QApplication base exists; global hot-key presses reach the registered
 // listeners before their normal handling; showPreferences opens the
 // preferences window for any action without a target of its own.
-class tsyncMainApp : public QApplication {
+class tsyncMainApp : public QApplication
+{
     Q_OBJECT
 public:
     tsyncMainApp(int &argc, char **argv);

@@ -24,11 +24,12 @@ void layOut(QTextDocument &document, const AttributedText &cell)
 
 int InputCellDelegate::rowHeight()
 {
-    return QFontMetrics(InputListModel::nameFont()).lineSpacing() +
-           QFontMetrics(InputListModel::detailFont()).lineSpacing() + 2 * kPadding;
+    return QFontMetrics(InputListModel::nameFont()).lineSpacing()
+        + QFontMetrics(InputListModel::detailFont()).lineSpacing() + 2 * kPadding;
 }
 
-void InputCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+void InputCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                              const QModelIndex &index) const
 {
     QStyleOptionViewItem background = option;
     initStyleOption(&background, index);
@@ -46,7 +47,8 @@ void InputCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     if (index.column() == InputListModel::StatusColumn) {
         const QPixmap light = index.data(Qt::DecorationRole).value<QPixmap>();
         if (!light.isNull()) {
-            const int side = std::min({kLightSize, option.rect.width() - 2, option.rect.height() - 2});
+            const int side
+                = std::min({ kLightSize, option.rect.width() - 2, option.rect.height() - 2 });
             QRect target(0, 0, side, side);
             target.moveCenter(option.rect.center());
             painter->drawPixmap(target, light);
@@ -57,9 +59,11 @@ void InputCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
             QTextDocument document;
             layOut(document, value.value<AttributedText>());
             const QSizeF size = document.size();
-            const qreal top = option.rect.top() + std::max<qreal>(0, (option.rect.height() - size.height()) / 2);
+            const qreal top = option.rect.top()
+                + std::max<qreal>(0, (option.rect.height() - size.height()) / 2);
             painter->translate(option.rect.left() + kPadding, top);
-            painter->setClipRect(QRectF(0, 0, option.rect.width() - kPadding, option.rect.height()));
+            painter->setClipRect(
+                QRectF(0, 0, option.rect.width() - kPadding, option.rect.height()));
             document.drawContents(painter);
         }
     }

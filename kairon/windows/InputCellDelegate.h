@@ -4,7 +4,8 @@
 
 // Paints the main window's cells: the status light centred in its column, and
 // the two-line attributed text of an input.
-class InputCellDelegate : public QStyledItemDelegate {
+class InputCellDelegate : public QStyledItemDelegate
+{
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -14,9 +15,11 @@ public:
     // Tall enough for the name line and the time line.
     static int rowHeight();
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    QWidget *createEditor(QWidget *, const QStyleOptionViewItem &, const QModelIndex &) const override
+    QWidget *createEditor(QWidget *, const QStyleOptionViewItem &,
+                          const QModelIndex &) const override
     {
         return nullptr;
     }

@@ -10,7 +10,8 @@
 #include <QFontDatabase>
 #include <algorithm>
 
-InputListModel::InputListModel(const mainWindow &owner) : owner_(owner)
+InputListModel::InputListModel(const mainWindow &owner)
+    : owner_(owner)
 {
     rows_.resize(1);
 }
@@ -31,7 +32,8 @@ QFont InputListModel::detailFont()
     return font;
 }
 
-AttributedText InputListModel::attributedCellText(const QString &name, const QString &time, const QString &offset)
+AttributedText InputListModel::attributedCellText(const QString &name, const QString &time,
+                                                  const QString &offset)
 {
     AttributedText cell;
     cell.text = QStringLiteral("%1\n%2   %3").arg(name, time, offset);
@@ -48,7 +50,7 @@ AttributedText InputListModel::attributedCellText(const QString &name, const QSt
     detailRun.format.setFont(detailFont());
     detailRun.format.setForeground(QColor::fromRgbF(0.0f, 0.0f, 0.0f, 0.5f));
 
-    cell.runs = {nameRun, detailRun};
+    cell.runs = { nameRun, detailRun };
     return cell;
 }
 
@@ -63,7 +65,8 @@ void InputListModel::reload()
         row.status = input.statusLevel();
         const QString name = input.name();
         const QString time = fancyTimeString(input.myTime(), true);
-        const QString offset = fancyOffsetString(input.currentTimeDelta(), owner_.offsetFraction(), owner_.showFrames());
+        const QString offset = fancyOffsetString(input.currentTimeDelta(), owner_.offsetFraction(),
+                                                 owner_.showFrames());
         row.text = attributedCellText(name, time, offset);
     }
 

@@ -13,7 +13,8 @@
 class mainWindow;
 
 // A cell text with its runs of character formats.
-struct AttributedText {
+struct AttributedText
+{
     QString text;
     QList<QTextLayout::FormatRange> runs;
 };
@@ -24,7 +25,8 @@ Q_DECLARE_METATYPE(AttributedText)
 // ("status") is the light, column 1 the name, time and offset. Rows are read
 // from the inputs at every reload and kept until the next, so repaints between
 // two table ticks ask the inputs nothing (the LTC input counts its queries).
-class InputListModel : public QAbstractTableModel {
+class InputListModel : public QAbstractTableModel
+{
     Q_OBJECT
 public:
     enum Column { StatusColumn = 0, TextColumn = 1 };
@@ -38,7 +40,8 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
     // Selectable, never editable.
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
@@ -46,10 +49,12 @@ public:
     static QFont nameFont();
     // Time and offset: the fixed-pitch font at the standard size, half-transparent black.
     static QFont detailFont();
-    static AttributedText attributedCellText(const QString &name, const QString &time, const QString &offset);
+    static AttributedText attributedCellText(const QString &name, const QString &time,
+                                             const QString &offset);
 
 private:
-    struct Row {
+    struct Row
+    {
         StatusLevel status = kStatusNoSignal;
         bool hasInput = false;
         AttributedText text;

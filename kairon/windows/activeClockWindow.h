@@ -13,7 +13,8 @@ class TCMDTime;
 // The relay from the controller to the outputs: every active tick's time,
 // delta, name and status go to every output instance, running or not, with
 // the user's choice of whether offsets show frames.
-class activeClockWindow : public platform::KeyValueObserver {
+class activeClockWindow : public platform::KeyValueObserver
+{
 public:
     // Follows offsetClock_frames.
     activeClockWindow();
@@ -24,8 +25,8 @@ public:
     void observeValueForKeyPath(const QString &keyPath, QObject *object, const QVariantMap &change,
                                 void *context) override;
 
-    void updateTime(const std::shared_ptr<const TCMDTime> &time, TimeDelta offset, const QString &name,
-                    int32_t offsetFraction, StatusLevel status);
+    void updateTime(const std::shared_ptr<const TCMDTime> &time, TimeDelta offset,
+                    const QString &name, int32_t offsetFraction, StatusLevel status);
     // An action that does nothing; a control may be connected to it.
     void showHide_Dummy(QObject *sender);
 

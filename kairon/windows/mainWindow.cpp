@@ -30,7 +30,8 @@ QPixmap loadLight(const QString &fileName)
 void useLightTablePalette(QTableView &table)
 {
     QPalette palette = table.palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    for (QPalette::ColorGroup group :
+         { QPalette::Active, QPalette::Inactive, QPalette::Disabled }) {
         palette.setColor(group, QPalette::Base, Qt::white);
         palette.setColor(group, QPalette::AlternateBase, QColor(244, 246, 249));
         palette.setColor(group, QPalette::Text, Qt::black);
@@ -43,12 +44,16 @@ void useLightTablePalette(QTableView &table)
 } // namespace
 
 mainWindow::mainWindow()
-    : redLight_(loadLight(QStringLiteral("redlight.png"))), yellowLight_(loadLight(QStringLiteral("yellowlight.png"))),
-      greenLight_(loadLight(QStringLiteral("greenlight.png"))), blueLight_(loadLight(QStringLiteral("bluelight.png"))),
-      model_(std::make_unique<InputListModel>(*this)), delegate_(std::make_unique<InputCellDelegate>())
+    : redLight_(loadLight(QStringLiteral("redlight.png")))
+    , yellowLight_(loadLight(QStringLiteral("yellowlight.png")))
+    , greenLight_(loadLight(QStringLiteral("greenlight.png")))
+    , blueLight_(loadLight(QStringLiteral("bluelight.png")))
+    , model_(std::make_unique<InputListModel>(*this))
+    , delegate_(std::make_unique<InputCellDelegate>())
 {
     auto &defaults = platform::UserDefaultsController::sharedUserDefaultsController();
-    const int options = platform::UserDefaultsController::New | platform::UserDefaultsController::Old;
+    const int options
+        = platform::UserDefaultsController::New | platform::UserDefaultsController::Old;
     defaults.addObserver(this, kSyncOffsetFPSKVO, options);
     defaults.addObserver(this, kOffsetClockFramesKVO, options);
     observeValueForKeyPath(QString(), nullptr, QVariantMap(), nullptr);
@@ -56,7 +61,8 @@ mainWindow::mainWindow()
 
 mainWindow::~mainWindow() = default;
 
-void mainWindow::observeValueForKeyPath(const QString &keyPath, QObject *, const QVariantMap &, void *)
+void mainWindow::observeValueForKeyPath(const QString &keyPath, QObject *, const QVariantMap &,
+                                        void *)
 {
     auto &defaults = platform::UserDefaultsController::sharedUserDefaultsController();
     if (keyPath.isEmpty() || keyPath == kSyncOffsetFPSKVO)
@@ -100,9 +106,11 @@ void mainWindow::setSyncWindow(std::unique_ptr<QWidget> window)
         table.horizontalHeader()->hide();
         table.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         table.verticalHeader()->setDefaultSectionSize(InputCellDelegate::rowHeight());
-        table.horizontalHeader()->setSectionResizeMode(InputListModel::StatusColumn, QHeaderView::Fixed);
+        table.horizontalHeader()->setSectionResizeMode(InputListModel::StatusColumn,
+                                                       QHeaderView::Fixed);
         table.horizontalHeader()->resizeSection(InputListModel::StatusColumn,
-                                                InputCellDelegate::kLightSize + 2 * InputCellDelegate::kPadding);
+                                                InputCellDelegate::kLightSize
+                                                    + 2 * InputCellDelegate::kPadding);
         table.horizontalHeader()->setStretchLastSection(true);
         useLightTablePalette(table);
         // Arrow keys pick an input at once; the active name stays free of a text cursor.

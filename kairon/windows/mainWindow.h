@@ -20,7 +20,8 @@ class tsyncApp;
 // Controller of the main window: the table of every input (status light and
 // name / time / offset text), and the active area with the shown input's
 // name, time and light. Main thread only.
-class mainWindow : public platform::KeyValueObserver {
+class mainWindow : public platform::KeyValueObserver
+{
 public:
     // Loads the four lights and follows syncOffsetFPS and offsetClock_frames.
     mainWindow();

@@ -21,7 +21,8 @@ const QString kFrameKVO = QStringLiteral("values.ConstantTimeValue_FR");
 
 int32_t readValue(const QString &keyPath)
 {
-    return platform::UserDefaultsController::sharedUserDefaultsController().intValueForKeyPath(keyPath);
+    return platform::UserDefaultsController::sharedUserDefaultsController().intValueForKeyPath(
+        keyPath);
 }
 
 } // namespace
@@ -29,12 +30,15 @@ int32_t readValue(const QString &keyPath)
 const QString ConstantTimeIn::kName = QStringLiteral("Constant Time");
 
 ConstantTimeIn::ConstantTimeIn()
-    : hour_(readValue(kHourKVO)), minute_(readValue(kMinuteKVO)), second_(readValue(kSecondKVO)),
-      frame_(readValue(kFrameKVO))
+    : hour_(readValue(kHourKVO))
+    , minute_(readValue(kMinuteKVO))
+    , second_(readValue(kSecondKVO))
+    , frame_(readValue(kFrameKVO))
 {
 }
 
-void ConstantTimeIn::observeValueForKeyPath(const QString &keyPath, QObject *, const QVariantMap &, void *)
+void ConstantTimeIn::observeValueForKeyPath(const QString &keyPath, QObject *, const QVariantMap &,
+                                            void *)
 {
     if (keyPath == kHourKVO)
         hour_ = readValue(kHourKVO);
@@ -49,8 +53,8 @@ void ConstantTimeIn::observeValueForKeyPath(const QString &keyPath, QObject *, c
 std::shared_ptr<const TCMDTime> ConstantTimeIn::myTime()
 {
     // Negative values reach the label as huge unsigned numbers, which it rejects.
-    return TCMDTime::initWithHour(uint32_t(hour_), uint32_t(minute_), uint32_t(second_), uint32_t(frame_), 30,
-                                  false);
+    return TCMDTime::initWithHour(uint32_t(hour_), uint32_t(minute_), uint32_t(second_),
+                                  uint32_t(frame_), 30, false);
 }
 
 TimeDelta ConstantTimeIn::currentTimeDelta()
@@ -59,7 +63,9 @@ TimeDelta ConstantTimeIn::currentTimeDelta()
     timeval now {};
     gettimeofday(&now, nullptr);
     const time_t nowSeconds = now.tv_sec;
-    struct tm local {};
+    struct tm local
+    {
+    };
     localtime_r(&nowSeconds, &local);
 
     const auto microseconds = static_cast<int32_t>(float(frame_) / 30.0f * 1000000);

@@ -15,7 +15,8 @@ class TCMDTime;
 // A fixed, user-set time of day as an input: the configured hours, minutes,
 // seconds and frames at 30 frames per second, always status 2. It exists only
 // while ConstantTimeEnabled is on (ConstantTimeIn_Listener adds and removes it).
-class ConstantTimeIn : public tsyncInput {
+class ConstantTimeIn : public tsyncInput
+{
 public:
     static const QString kName;
 
@@ -23,7 +24,8 @@ public:
     ConstantTimeIn();
 
     // Reloads the value whose key path this is.
-    void observeValueForKeyPath(const QString &keyPath, QObject *object, const QVariantMap &change, void *context);
+    void observeValueForKeyPath(const QString &keyPath, QObject *object, const QVariantMap &change,
+                                void *context);
 
     QString name() const override { return kName; }
     StatusLevel statusLevel() override { return kStatusInformational; }
@@ -47,7 +49,8 @@ private:
 
 // The class object of ConstantTimeIn. It registers no instance itself: its
 // listener does, while the input is switched on.
-class ConstantTimeInClass : public PluginClassFor<ConstantTimeIn> {
+class ConstantTimeInClass : public PluginClassFor<ConstantTimeIn>
+{
 public:
     ConstantTimeInClass();
     ~ConstantTimeInClass() override;
@@ -55,7 +58,7 @@ public:
     QString pluginName() const override { return ConstantTimeIn::kName; }
     QWidget *preferenceView() override;
     void initializePluginWithManager(PluginManager *manager) override;
-    void terminateClass() override {}
+    void terminateClass() override { }
 
     ConstantTimeIn_Listener *listener() const { return listener_.get(); }
 

@@ -8,17 +8,20 @@ namespace {
 const QString kEnabledKVO = QStringLiteral("values.ConstantTimeEnabled");
 }
 
-std::unique_ptr<ConstantTimeIn_Listener> ConstantTimeIn_Listener::initWithPluginManager(PluginManager *manager)
+std::unique_ptr<ConstantTimeIn_Listener>
+ConstantTimeIn_Listener::initWithPluginManager(PluginManager *manager)
 {
     return std::make_unique<ConstantTimeIn_Listener>(manager);
 }
 
-ConstantTimeIn_Listener::ConstantTimeIn_Listener(PluginManager *manager) : pluginManager_(manager)
+ConstantTimeIn_Listener::ConstantTimeIn_Listener(PluginManager *manager)
+    : pluginManager_(manager)
 {
     auto &defaults = platform::UserDefaultsController::sharedUserDefaultsController();
-    const int options = platform::UserDefaultsController::New | platform::UserDefaultsController::Old;
-    for (const char *key : {"ConstantTimeEnabled", "ConstantTimeValue_HR", "ConstantTimeValue_MN",
-                            "ConstantTimeValue_SC", "ConstantTimeValue_FR"})
+    const int options
+        = platform::UserDefaultsController::New | platform::UserDefaultsController::Old;
+    for (const char *key : { "ConstantTimeEnabled", "ConstantTimeValue_HR", "ConstantTimeValue_MN",
+                             "ConstantTimeValue_SC", "ConstantTimeValue_FR" })
         defaults.addObserver(this, QStringLiteral("values.") + QLatin1String(key), options);
     showClock(defaults.boolValueForKeyPath(kEnabledKVO));
 }
@@ -46,7 +49,9 @@ void ConstantTimeIn_Listener::observeValueForKeyPath(const QString &keyPath, QOb
                                                      const QVariantMap &change, void *context)
 {
     if (keyPath == kEnabledKVO)
-        showClock(platform::UserDefaultsController::sharedUserDefaultsController().boolValueForKeyPath(kEnabledKVO));
+        showClock(
+            platform::UserDefaultsController::sharedUserDefaultsController().boolValueForKeyPath(
+                kEnabledKVO));
     if (currentTimeInDevice_)
         currentTimeInDevice_->observeValueForKeyPath(keyPath, object, change, context);
 }

@@ -6,7 +6,8 @@
 #include <QWidget>
 
 // Owner of the Constant Time preference pane; one per process.
-class _ConstantTimePrefController : public QObject {
+class _ConstantTimePrefController : public QObject
+{
 public:
     static constexpr const char *kInterfaceFile = "constantTimePreference.ui";
 

@@ -24,30 +24,37 @@ std::shared_ptr<SystemTimeIn> SystemTimeIn::initWithThisOption(const void *)
 SystemTimeIn::SystemTimeIn()
 {
     platform::UserDefaultsController::sharedUserDefaultsController().addObserver(
-        this, kFramerateKVO, platform::UserDefaultsController::New | platform::UserDefaultsController::Old);
+        this, kFramerateKVO,
+        platform::UserDefaultsController::New | platform::UserDefaultsController::Old);
     observeValueForKeyPath(QString(), nullptr, QVariantMap(), nullptr);
 }
 
 SystemTimeIn::~SystemTimeIn() = default;
 
-void SystemTimeIn::observeValueForKeyPath(const QString &keyPath, QObject *, const QVariantMap &, void *)
+void SystemTimeIn::observeValueForKeyPath(const QString &keyPath, QObject *, const QVariantMap &,
+                                          void *)
 {
     if (keyPath.isEmpty() || keyPath == kFramerateKVO)
-        framerate_ = platform::UserDefaultsController::sharedUserDefaultsController().intValueForKeyPath(kFramerateKVO);
+        framerate_
+            = platform::UserDefaultsController::sharedUserDefaultsController().intValueForKeyPath(
+                kFramerateKVO);
 }
 
 std::shared_ptr<const TCMDTime> SystemTimeIn::timeForClock(const timeval &clock, int32_t framerate)
 {
     const time_t seconds = clock.tv_sec;
-    struct tm local {};
+    struct tm local
+    {
+    };
     if (!localtime_r(&seconds, &local))
         return nullptr;
     // A rate below 1 gives no valid label: no time, rather than a label at a wrapped-around rate.
     if (framerate < 1)
         return nullptr;
     const auto frame = static_cast<int32_t>(double(float(clock.tv_usec)) / 1000000.0 * framerate);
-    return TCMDTime::initWithHour(uint32_t(local.tm_hour), uint32_t(local.tm_min), uint32_t(local.tm_sec),
-                                  uint32_t(frame), uint32_t(framerate), false);
+    return TCMDTime::initWithHour(uint32_t(local.tm_hour), uint32_t(local.tm_min),
+                                  uint32_t(local.tm_sec), uint32_t(frame), uint32_t(framerate),
+                                  false);
 }
 
 std::shared_ptr<const TCMDTime> SystemTimeIn::myTime()

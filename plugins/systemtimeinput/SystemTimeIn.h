@@ -15,7 +15,8 @@ class TCMDTime;
 // the user chose (systemTime_framerate), a delta of practically zero, and
 // always status 2 (informational: never used to set the clock). Automatic
 // selection falls back to it by its name, "System Time".
-class SystemTimeIn : public tsyncInput, public platform::KeyValueObserver {
+class SystemTimeIn : public tsyncInput, public platform::KeyValueObserver
+{
 public:
     static const QString kName;
 
@@ -46,12 +47,13 @@ private:
 };
 
 // The class object of SystemTimeIn.
-class SystemTimeInClass : public PluginClassFor<SystemTimeIn> {
+class SystemTimeInClass : public PluginClassFor<SystemTimeIn>
+{
 public:
     QString className() const override { return QStringLiteral("SystemTimeIn"); }
     QString pluginName() const override { return SystemTimeIn::kName; }
     QWidget *preferenceView() override;
     // The one instance the application gets.
     void initializePluginWithManager(PluginManager *manager) override;
-    void terminateClass() override {}
+    void terminateClass() override { }
 };

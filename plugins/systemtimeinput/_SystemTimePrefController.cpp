@@ -21,11 +21,13 @@ QWidget *_SystemTimePrefController::preferenceView()
         isNibLoaded = false; // the pane went with its window: load a new one
     if (!isNibLoaded) {
         const auto bundle = platform::Bundle::bundleForClass(QStringLiteral("SystemTimeIn"));
-        const QString path = bundle ? bundle->pathForResource(QLatin1String(kInterfaceFile)) : QString();
+        const QString path
+            = bundle ? bundle->pathForResource(QLatin1String(kInterfaceFile)) : QString();
         prefView = path.isEmpty() ? nullptr : platform::InterfaceLoader::load(path, this);
         isNibLoaded = !prefView.isNull();
         if (!isNibLoaded) {
-            platform::systemLog(QStringLiteral("ERROR: cannot load %1").arg(QLatin1String(kInterfaceFile)));
+            platform::systemLog(
+                QStringLiteral("ERROR: cannot load %1").arg(QLatin1String(kInterfaceFile)));
             return nullptr;
         }
     }

@@ -6,7 +6,8 @@
 #include <QWidget>
 
 // Owner of the System Time preference pane; one per process.
-class _SystemTimePrefController : public QObject {
+class _SystemTimePrefController : public QObject
+{
 public:
     static constexpr const char *kInterfaceFile = "systemTimePreference.ui";
 

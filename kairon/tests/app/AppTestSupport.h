@@ -2,8 +2,8 @@
 
 #include "kairon/core/PluginManager.h"
 #include "kairon/core/tsyncInput.h"
-#include "kairon/core/tsyncOutput.h"
 #include "kairon/core/tsyncMainApp.h"
+#include "kairon/core/tsyncOutput.h"
 #include "orrery/TCMDTime.h"
 #include "platform/Bundle.h"
 #include "platform/UserDefaultsController.h"
@@ -11,19 +11,24 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <cctype>
-#include <string>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <cctype>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace apptest {
 
 // An input whose answers the test sets; counts the status queries.
-class FakeInput : public tsyncInput {
+class FakeInput : public tsyncInput
+{
 public:
-    FakeInput(QString name, StatusLevel level) : name_(std::move(name)), level_(level) {}
+    FakeInput(QString name, StatusLevel level)
+        : name_(std::move(name))
+        , level_(level)
+    {
+    }
     QString name() const override { return name_; }
     StatusLevel statusLevel() override
     {
@@ -36,7 +41,7 @@ public:
     void setLevel(StatusLevel level) { level_ = level; }
 
     std::shared_ptr<const TCMDTime> time = TCMDTime::initWithHour(1, 2, 3, 4, 30, false);
-    TimeDelta delta{1, 500000};
+    TimeDelta delta { 1, 500000 };
     int statusQueries = 0;
 
 private:
@@ -45,9 +50,11 @@ private:
 };
 
 // An output that records every update it is sent.
-class RecordingOutput : public tsyncOutput {
+class RecordingOutput : public tsyncOutput
+{
 public:
-    struct Update {
+    struct Update
+    {
         std::shared_ptr<const TCMDTime> time;
         TimeDelta offset;
         QString name;
@@ -56,12 +63,12 @@ public:
         StatusLevel status;
     };
     QString name() const override { return QStringLiteral("Recording Output"); }
-    void start(QObject *) override {}
-    void stop(QObject *) override {}
+    void start(QObject *) override { }
+    void stop(QObject *) override { }
     void updateTime(std::shared_ptr<const TCMDTime> time, TimeDelta offset, const QString &name,
                     int32_t offsetFraction, bool showFrames, StatusLevel status) override
     {
-        updates.push_back({std::move(time), offset, name, offsetFraction, showFrames, status});
+        updates.push_back({ std::move(time), offset, name, offsetFraction, showFrames, status });
     }
     std::vector<Update> updates;
 };
@@ -104,7 +111,8 @@ inline void setDefault(const QString &key, const QVariant &value)
 
 // A fresh user (own settings folder), the build tree as the application's
 // installed tree, and a fresh, empty plug-in manager.
-class AppTest : public testing::Test {
+class AppTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -117,7 +125,10 @@ protected:
         AbstractPluginManager::setSharedManager(manager);
     }
 
-    void TearDown() override { AbstractPluginManager::setSharedManager(std::make_shared<PluginManager>()); }
+    void TearDown() override
+    {
+        AbstractPluginManager::setSharedManager(std::make_shared<PluginManager>());
+    }
 
     std::shared_ptr<FakeInput> addInput(const QString &name, StatusLevel level)
     {

@@ -13,7 +13,8 @@ using namespace apptest;
 
 namespace {
 
-class ControllerTest : public AppTest {
+class ControllerTest : public AppTest
+{
 protected:
     void SetUp() override
     {
@@ -36,24 +37,29 @@ protected:
     }
 };
 
-struct InputSpec {
+struct InputSpec
+{
     const char *name;
     StatusLevel level;
 };
 
-struct SelectionScenario {
+struct SelectionScenario
+{
     const char *what;
     std::vector<InputSpec> inputs;
     bool autoselect;
     bool keepSearching;
     bool allowSystem;
-    const char *shown;        // name in the active area after one active tick
-    const char *active;       // the active input afterwards
-    int32_t selectedRow;      // the table's selection afterwards
+    const char *shown; // name in the active area after one active tick
+    const char *active; // the active input afterwards
+    int32_t selectedRow; // the table's selection afterwards
     bool outputsUpdated;
 };
 
-class AutomaticSelection : public ControllerTest, public testing::WithParamInterface<SelectionScenario> {};
+class AutomaticSelection : public ControllerTest,
+                           public testing::WithParamInterface<SelectionScenario>
+{
+};
 
 TEST_P(AutomaticSelection, OneActiveTick)
 {
@@ -82,31 +88,111 @@ TEST_P(AutomaticSelection, OneActiveTick)
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, AutomaticSelection,
     testing::Values(
-        SelectionScenario{"unsteady LTC falls back to the system time",
-                          {{"LTC 1", 1}, {"System Time", 2}}, true, true, true, "System Time", "(none)", -1, true},
-        SelectionScenario{"reliable LTC first is shown, not made active",
-                          {{"LTC 1", 10}, {"System Time", 2}}, true, true, true, "LTC 1", "(none)", -1, true},
-        SelectionScenario{"system time listed before a reliable LTC wins the fallback",
-                          {{"System Time", 2}, {"LTC 1", 10}}, true, true, true, "System Time", "(none)", -1, true},
-        SelectionScenario{"keep searching off latches the reliable input and selects its row",
-                          {{"LTC 1", 0}, {"LTC 2", 10}, {"System Time", 2}}, true, false, true, "LTC 2", "LTC 2", 1,
-                          true},
-        SelectionScenario{"keep searching off behind the system time: fallback shown, LTC latched",
-                          {{"System Time", 2}, {"LTC 1", 10}}, true, false, true, "System Time", "LTC 1", 1, true},
-        SelectionScenario{"the first reliable input wins", {{"LTC 1", 10}, {"LTC 2", 10}}, true, true, true, "LTC 1",
-                          "(none)", -1, true},
-        SelectionScenario{"fallback not allowed", {{"LTC 1", 1}, {"System Time", 2}}, true, true, false, "<none>",
-                          "(none)", -1, false},
-        SelectionScenario{"a level-2 input not named System Time is never chosen", {{"Constant Time", 2}}, true, true,
-                          true, "<none>", "(none)", -1, false},
-        SelectionScenario{"constant time before the system time", {{"Constant Time", 2}, {"System Time", 2}}, true,
-                          true, true, "System Time", "(none)", -1, true},
-        SelectionScenario{"System Time at another level is no fallback", {{"System Time", 1}}, true, true, true,
-                          "<none>", "(none)", -1, false},
-        SelectionScenario{"automatic selection off", {{"LTC 1", 10}, {"System Time", 2}}, false, true, true, "<none>",
-                          "(none)", -1, false},
-        SelectionScenario{"no inputs at all", {}, true, true, true, "<none>", "(none)", -1, false}),
-    [](const testing::TestParamInfo<SelectionScenario> &info) { return caseName(info.param.what); });
+        SelectionScenario { "unsteady LTC falls back to the system time",
+                            { { "LTC 1", 1 }, { "System Time", 2 } },
+                            true,
+                            true,
+                            true,
+                            "System Time",
+                            "(none)",
+                            -1,
+                            true },
+        SelectionScenario { "reliable LTC first is shown, not made active",
+                            { { "LTC 1", 10 }, { "System Time", 2 } },
+                            true,
+                            true,
+                            true,
+                            "LTC 1",
+                            "(none)",
+                            -1,
+                            true },
+        SelectionScenario { "system time listed before a reliable LTC wins the fallback",
+                            { { "System Time", 2 }, { "LTC 1", 10 } },
+                            true,
+                            true,
+                            true,
+                            "System Time",
+                            "(none)",
+                            -1,
+                            true },
+        SelectionScenario { "keep searching off latches the reliable input and selects its row",
+                            { { "LTC 1", 0 }, { "LTC 2", 10 }, { "System Time", 2 } },
+                            true,
+                            false,
+                            true,
+                            "LTC 2",
+                            "LTC 2",
+                            1,
+                            true },
+        SelectionScenario {
+            "keep searching off behind the system time: fallback shown, LTC latched",
+            { { "System Time", 2 }, { "LTC 1", 10 } },
+            true,
+            false,
+            true,
+            "System Time",
+            "LTC 1",
+            1,
+            true },
+        SelectionScenario { "the first reliable input wins",
+                            { { "LTC 1", 10 }, { "LTC 2", 10 } },
+                            true,
+                            true,
+                            true,
+                            "LTC 1",
+                            "(none)",
+                            -1,
+                            true },
+        SelectionScenario { "fallback not allowed",
+                            { { "LTC 1", 1 }, { "System Time", 2 } },
+                            true,
+                            true,
+                            false,
+                            "<none>",
+                            "(none)",
+                            -1,
+                            false },
+        SelectionScenario { "a level-2 input not named System Time is never chosen",
+                            { { "Constant Time", 2 } },
+                            true,
+                            true,
+                            true,
+                            "<none>",
+                            "(none)",
+                            -1,
+                            false },
+        SelectionScenario { "constant time before the system time",
+                            { { "Constant Time", 2 }, { "System Time", 2 } },
+                            true,
+                            true,
+                            true,
+                            "System Time",
+                            "(none)",
+                            -1,
+                            true },
+        SelectionScenario { "System Time at another level is no fallback",
+                            { { "System Time", 1 } },
+                            true,
+                            true,
+                            true,
+                            "<none>",
+                            "(none)",
+                            -1,
+                            false },
+        SelectionScenario { "automatic selection off",
+                            { { "LTC 1", 10 }, { "System Time", 2 } },
+                            false,
+                            true,
+                            true,
+                            "<none>",
+                            "(none)",
+                            -1,
+                            false },
+        SelectionScenario {
+            "no inputs at all", {}, true, true, true, "<none>", "(none)", -1, false }),
+    [](const testing::TestParamInfo<SelectionScenario> &info) {
+        return caseName(info.param.what);
+    });
 
 TEST_F(ControllerTest, KeepSearchingShowsTheSystemTimeAgainWhenTheReliableInputDrops)
 {
@@ -173,7 +259,7 @@ TEST_F(ControllerTest, SelectingThePlaceholderRowMakesNoInputActive)
 TEST_F(ControllerTest, ActiveTickHandsTheInputToEveryOutput)
 {
     auto ltc = addInput(QStringLiteral("LTC 1"), 10);
-    ltc->delta = {-2, 500000};
+    ltc->delta = { -2, 500000 };
     auto first = addOutput();
     auto second = addOutput();
     setDefault(QStringLiteral("syncOffsetFPS"), QStringLiteral("25"));
@@ -182,7 +268,7 @@ TEST_F(ControllerTest, ActiveTickHandsTheInputToEveryOutput)
 
     controller().updateActiveTimer();
 
-    for (const auto &output : {first, second}) {
+    for (const auto &output : { first, second }) {
         ASSERT_EQ(output->updates.size(), 1u);
         const RecordingOutput::Update &u = output->updates[0];
         EXPECT_EQ(u.time, ltc->time);
@@ -255,7 +341,9 @@ TEST_F(ControllerTest, RateChangeReplacesTheTimerAtOnce)
     EXPECT_EQ(activeTimers(controller()), 2);
 }
 
-class UnusableRate : public ControllerTest, public testing::WithParamInterface<QVariant> {};
+class UnusableRate : public ControllerTest, public testing::WithParamInterface<QVariant>
+{
+};
 
 TEST_P(UnusableRate, KeepsTheRunningTimerAndSaysSo)
 {
@@ -274,13 +362,14 @@ TEST_P(UnusableRate, KeepsTheRunningTimerAndSaysSo)
     EXPECT_EQ(activeTimers(controller()), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, UnusableRate,
-                         testing::Values(QVariant(0), QVariant(-5), QVariant(QStringLiteral("fast")),
-                                         QVariant(QStringLiteral("nan")), QVariant(QStringLiteral("inf")),
-                                         QVariant(std::numeric_limits<double>::quiet_NaN())),
-                         [](const testing::TestParamInfo<QVariant> &info) {
-                             return "Rate" + std::to_string(info.index) + caseName(info.param.toString().toStdString());
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Rates, UnusableRate,
+    testing::Values(QVariant(0), QVariant(-5), QVariant(QStringLiteral("fast")),
+                    QVariant(QStringLiteral("nan")), QVariant(QStringLiteral("inf")),
+                    QVariant(std::numeric_limits<double>::quiet_NaN())),
+    [](const testing::TestParamInfo<QVariant> &info) {
+        return "Rate" + std::to_string(info.index) + caseName(info.param.toString().toStdString());
+    });
 
 TEST_F(ControllerTest, UnusableRateAtLaunchStartsTheDefaultRate)
 {
@@ -295,15 +384,18 @@ TEST_F(ControllerTest, UnusableRateAtLaunchStartsTheDefaultRate)
     EXPECT_NE(log.find("syncRefreshFPS"), std::string::npos) << log;
 }
 
-struct SheetCase {
+struct SheetCase
+{
     const char *what;
     const char *name;
     StatusLevel level;
-    const char *message;       // empty: no sheet
+    const char *message; // empty: no sheet
     const char *informative;
 };
 
-class SetClockRequest : public ControllerTest, public testing::WithParamInterface<SheetCase> {};
+class SetClockRequest : public ControllerTest, public testing::WithParamInterface<SheetCase>
+{
+};
 
 TEST_P(SetClockRequest, RefusesInformationalAndUnsteadyInputsWithASheet)
 {
@@ -336,14 +428,19 @@ TEST_P(SetClockRequest, RefusesInformationalAndUnsteadyInputsWithASheet)
 INSTANTIATE_TEST_SUITE_P(
     Levels, SetClockRequest,
     testing::Values(
-        SheetCase{"system time", "System Time", 2, "Cannot Sync",
-                  "System Time is for informational use and cannot be used to set the system clock."},
-        SheetCase{"constant time", "Constant Time", 2, "Cannot Sync",
-                  "Constant Time is for informational use and cannot be used to set the system clock."},
-        SheetCase{"unsteady", "Line In (Left)", 1, "Unreliable Time Signal",
-                  "Line In (Left) has been unreliable recently, wait for the green light to appear and try again.\n\n"
-                  " If the problem persists, check your cables or lower the refresh rate in the preferences."},
-        SheetCase{"reliable", "Line In (Left)", 10, "", ""}, SheetCase{"no signal", "Line In (Left)", 0, "", ""}),
+        SheetCase {
+            "system time", "System Time", 2, "Cannot Sync",
+            "System Time is for informational use and cannot be used to set the system clock." },
+        SheetCase {
+            "constant time", "Constant Time", 2, "Cannot Sync",
+            "Constant Time is for informational use and cannot be used to set the system clock." },
+        SheetCase { "unsteady", "Line In (Left)", 1, "Unreliable Time Signal",
+                    "Line In (Left) has been unreliable recently, wait for the green light to "
+                    "appear and try again.\n\n"
+                    " If the problem persists, check your cables or lower the refresh rate in the "
+                    "preferences." },
+        SheetCase { "reliable", "Line In (Left)", 10, "", "" },
+        SheetCase { "no signal", "Line In (Left)", 0, "", "" }),
     [](const testing::TestParamInfo<SheetCase> &info) { return caseName(info.param.what); });
 
 TEST_F(ControllerTest, SetClockRequestWithoutActiveInputDoesNothing)

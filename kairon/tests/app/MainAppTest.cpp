@@ -17,13 +17,19 @@ using namespace apptest;
 namespace {
 
 // Keeps the order in which listeners and the normal handling saw events.
-struct EventLog {
+struct EventLog
+{
     std::vector<std::string> entries;
 };
 
-class LoggingListener : public GlobalHotKeyListener {
+class LoggingListener : public GlobalHotKeyListener
+{
 public:
-    LoggingListener(EventLog &log, std::string name) : log_(log), name_(std::move(name)) {}
+    LoggingListener(EventLog &log, std::string name)
+        : log_(log)
+        , name_(std::move(name))
+    {
+    }
     void hotKeyEvent(const SystemDefinedEvent &event) override
     {
         log_.entries.push_back(name_ + ":" + std::to_string(event.data1()));
@@ -35,13 +41,18 @@ private:
 };
 
 // Stands for the normal handling: sees what reaches the application object.
-class NormalHandling : public QObject {
+class NormalHandling : public QObject
+{
 public:
-    explicit NormalHandling(EventLog &log) : log_(log) {}
+    explicit NormalHandling(EventLog &log)
+        : log_(log)
+    {
+    }
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == SystemDefinedEvent::qtType())
-            log_.entries.push_back("normal:" + std::to_string(static_cast<SystemDefinedEvent *>(event)->subtype()));
+            log_.entries.push_back(
+                "normal:" + std::to_string(static_cast<SystemDefinedEvent *>(event)->subtype()));
         else if (event->type() == QEvent::KeyPress)
             log_.entries.push_back("normal:key");
         return false;
@@ -51,12 +62,13 @@ private:
     EventLog &log_;
 };
 
-class HotKeyDispatch : public testing::Test {
+class HotKeyDispatch : public testing::Test
+{
 protected:
     void SetUp() override { app().installEventFilter(&normal); }
     void TearDown() override { app().removeEventFilter(&normal); }
     EventLog log;
-    NormalHandling normal{log};
+    NormalHandling normal { log };
 };
 
 TEST_F(HotKeyDispatch, WithNoListenersAHotKeyGoesStraightToNormalHandling)
@@ -65,7 +77,7 @@ TEST_F(HotKeyDispatch, WithNoListenersAHotKeyGoesStraightToNormalHandling)
         GTEST_SKIP() << "listeners registered by an earlier test";
     SystemDefinedEvent press(14, 6, 1);
     app().dispatchSystemEvent(press);
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"normal:6"}));
+    EXPECT_EQ(log.entries, (std::vector<std::string> { "normal:6" }));
 }
 
 TEST_F(HotKeyDispatch, EachListenerOnceBeforeNormalHandlingOnlyForHotKeyPresses)
@@ -85,11 +97,14 @@ TEST_F(HotKeyDispatch, EachListenerOnceBeforeNormalHandlingOnlyForHotKeyPresses)
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
     QCoreApplication::sendEvent(&app(), &key);
 
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"typist:7", "other:7", "normal:6", "normal:7", "normal:6",
-                                                     "normal:key"}));
+    EXPECT_EQ(log.entries,
+              (std::vector<std::string> { "typist:7", "other:7", "normal:6", "normal:7", "normal:6",
+                                          "normal:key" }));
 }
 
-class LaunchTest : public AppTest {};
+class LaunchTest : public AppTest
+{
+};
 
 TEST_F(LaunchTest, StartsWithTheBuiltInInputsAndShowsSystemTime)
 {
@@ -105,7 +120,8 @@ TEST_F(LaunchTest, StartsWithTheBuiltInInputsAndShowsSystemTime)
 
     bool listed = false;
     for (int row = 0; row < window.model()->rowCount(); ++row)
-        listed |= window.model()->index(row, 1).data().toString().startsWith(QStringLiteral("System Time\n"));
+        listed |= window.model()->index(row, 1).data().toString().startsWith(
+            QStringLiteral("System Time\n"));
     EXPECT_TRUE(listed);
     EXPECT_EQ(window.activeName()->text(), QStringLiteral("System Time"));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d$"))

@@ -19,19 +19,25 @@ using namespace apptest;
 
 namespace {
 
-class MainWindowTest : public AppTest {
+class MainWindowTest : public AppTest
+{
 protected:
     void SetUp() override
     {
         AppTest::SetUp();
         window = std::make_unique<mainWindow>();
-        const QString path = platform::Bundle::mainBundle().pathForResource(QStringLiteral("MainMenu.ui"));
-        window->setSyncWindow(std::unique_ptr<QWidget>(platform::InterfaceLoader::load(path, nullptr)));
+        const QString path
+            = platform::Bundle::mainBundle().pathForResource(QStringLiteral("MainMenu.ui"));
+        window->setSyncWindow(
+            std::unique_ptr<QWidget>(platform::InterfaceLoader::load(path, nullptr)));
         ASSERT_NE(window->allInputsList(), nullptr);
     }
 
     QModelIndex cell(int row, int column) const { return window->model()->index(row, column); }
-    QImage statusImage(int row) const { return cell(row, 0).data(Qt::DecorationRole).value<QPixmap>().toImage(); }
+    QImage statusImage(int row) const
+    {
+        return cell(row, 0).data(Qt::DecorationRole).value<QPixmap>().toImage();
+    }
 
     std::unique_ptr<mainWindow> window;
 };
@@ -49,8 +55,8 @@ TEST_F(MainWindowTest, NoInputsGiveOnePlaceholderRowWithARedLightAndNoText)
 TEST_F(MainWindowTest, LightsFollowTheStatusLevelInTheTableAndTheActiveArea)
 {
     const std::vector<std::pair<StatusLevel, const QPixmap *>> cases = {
-        {0, &window->redLight()},   {1, &window->yellowLight()}, {10, &window->greenLight()},
-        {2, &window->blueLight()},  {-1, &window->blueLight()},  {5, &window->blueLight()},
+        { 0, &window->redLight() },  { 1, &window->yellowLight() }, { 10, &window->greenLight() },
+        { 2, &window->blueLight() }, { -1, &window->blueLight() },  { 5, &window->blueLight() },
     };
     for (const auto &[level, light] : cases)
         addInput(QStringLiteral("Input %1").arg(level), level);
@@ -64,7 +70,8 @@ TEST_F(MainWindowTest, LightsFollowTheStatusLevelInTheTableAndTheActiveArea)
         const auto &[level, light] = cases[row];
         EXPECT_EQ(statusImage(int(row)), light->toImage()) << "table, level " << level;
         window->updateActiveName(QStringLiteral("name"), QStringLiteral("time"), level);
-        EXPECT_EQ(window->activeValid()->pixmap().toImage(), light->toImage()) << "active area, level " << level;
+        EXPECT_EQ(window->activeValid()->pixmap().toImage(), light->toImage())
+            << "active area, level " << level;
     }
     EXPECT_NE(window->redLight().toImage(), window->blueLight().toImage());
 }
@@ -78,7 +85,8 @@ TEST_F(MainWindowTest, ActiveAreaShowsNameAndTime)
 }
 
 // A tree whose resources hold only some of the lights.
-class MissingLights : public AppTest {
+class MissingLights : public AppTest
+{
 protected:
     std::unique_ptr<mainWindow> windowWithLights(const QStringList &lights)
     {
@@ -98,7 +106,8 @@ protected:
 
 TEST_F(MissingLights, ALightThatFailedToLoadShowsBlue)
 {
-    auto window = windowWithLights({QStringLiteral("bluelight.png"), QStringLiteral("greenlight.png")});
+    auto window
+        = windowWithLights({ QStringLiteral("bluelight.png"), QStringLiteral("greenlight.png") });
     EXPECT_EQ(window->lightForStatus(0).toImage(), window->blueLight().toImage());
     EXPECT_EQ(window->lightForStatus(1).toImage(), window->blueLight().toImage());
     EXPECT_EQ(window->lightForStatus(10).toImage(), window->greenLight().toImage());
@@ -115,18 +124,21 @@ TEST_F(MissingLights, WithoutTheBlueLightTheLightStaysEmpty)
 TEST_F(MainWindowTest, CellTextIsNameLineBreakTimeThreeSpacesOffset)
 {
     auto input = addInput(QStringLiteral("Line In (Left)"), 10);
-    input->delta = {1, 500000};
+    input->delta = { 1, 500000 };
 
     window->updateList(nullptr);
-    EXPECT_EQ(cell(0, 1).data().toString(), QStringLiteral("Line In (Left)\n01:02:03.04   +00:00:01.15"));
+    EXPECT_EQ(cell(0, 1).data().toString(),
+              QStringLiteral("Line In (Left)\n01:02:03.04   +00:00:01.15"));
 
     setDefault(QStringLiteral("syncOffsetFPS"), QStringLiteral("25"));
     window->updateList(nullptr);
-    EXPECT_EQ(cell(0, 1).data().toString(), QStringLiteral("Line In (Left)\n01:02:03.04   +00:00:01.12"));
+    EXPECT_EQ(cell(0, 1).data().toString(),
+              QStringLiteral("Line In (Left)\n01:02:03.04   +00:00:01.12"));
 
     setDefault(QStringLiteral("offsetClock_frames"), false);
     window->updateList(nullptr);
-    EXPECT_EQ(cell(0, 1).data().toString(), QStringLiteral("Line In (Left)\n01:02:03.04   +00:00:01"));
+    EXPECT_EQ(cell(0, 1).data().toString(),
+              QStringLiteral("Line In (Left)\n01:02:03.04   +00:00:01"));
 }
 
 TEST_F(MainWindowTest, NameRunIsBoldOpaqueBlackAndTheRestFixedPitchHalfTransparent)
@@ -134,7 +146,8 @@ TEST_F(MainWindowTest, NameRunIsBoldOpaqueBlackAndTheRestFixedPitchHalfTranspare
     addInput(QStringLiteral("System Time"), 2);
     window->updateList(nullptr);
 
-    const auto cellText = cell(0, 1).data(InputListModel::AttributedTextRole).value<AttributedText>();
+    const auto cellText
+        = cell(0, 1).data(InputListModel::AttributedTextRole).value<AttributedText>();
     ASSERT_EQ(cellText.runs.size(), 2);
     const QTextLayout::FormatRange &name = cellText.runs[0];
     const QTextLayout::FormatRange &rest = cellText.runs[1];
@@ -150,10 +163,12 @@ TEST_F(MainWindowTest, NameRunIsBoldOpaqueBlackAndTheRestFixedPitchHalfTranspare
     EXPECT_EQ(rest.format.foreground().color().rgb() & 0xffffff, 0u);
     // Two lines fit in a row.
     EXPECT_GE(window->allInputsList()->verticalHeader()->defaultSectionSize(),
-              QFontMetrics(name.format.font()).lineSpacing() + QFontMetrics(rest.format.font()).lineSpacing());
+              QFontMetrics(name.format.font()).lineSpacing()
+                  + QFontMetrics(rest.format.font()).lineSpacing());
 }
 
-struct SelectionCase {
+struct SelectionCase
+{
     const char *what;
     int32_t selectedBefore; // -1: none
     int32_t argument;
@@ -161,7 +176,9 @@ struct SelectionCase {
     bool selectionChanges;
 };
 
-class SetSelectedInput : public MainWindowTest, public testing::WithParamInterface<SelectionCase> {};
+class SetSelectedInput : public MainWindowTest, public testing::WithParamInterface<SelectionCase>
+{
+};
 
 TEST_P(SetSelectedInput, FollowsTheRules)
 {
@@ -172,23 +189,26 @@ TEST_P(SetSelectedInput, FollowsTheRules)
     window->setSelectedInput(c.selectedBefore);
     ASSERT_EQ(window->selecedInput(), c.selectedBefore);
 
-    QSignalSpy changes(window->allInputsList()->selectionModel(), &QItemSelectionModel::selectionChanged);
+    QSignalSpy changes(window->allInputsList()->selectionModel(),
+                       &QItemSelectionModel::selectionChanged);
     window->setSelectedInput(c.argument);
 
     EXPECT_EQ(window->selecedInput(), c.selectedAfter);
-    EXPECT_EQ(window->allInputsList()->selectionModel()->selectedRows().size(), c.selectedAfter == -1 ? 0 : 1);
+    EXPECT_EQ(window->allInputsList()->selectionModel()->selectedRows().size(),
+              c.selectedAfter == -1 ? 0 : 1);
     EXPECT_EQ(!changes.isEmpty(), c.selectionChanges);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, SetSelectedInput,
-                         testing::Values(SelectionCase{"same row", 1, 1, 1, false},
-                                         SelectionCase{"clear", 1, -1, -1, true},
-                                         SelectionCase{"another row replaces", 0, 2, 2, true},
-                                         SelectionCase{"from nothing", -1, 0, 0, true},
-                                         SelectionCase{"one past the last row", 1, 3, 1, false},
-                                         SelectionCase{"below -1", 1, -2, 1, false},
-                                         SelectionCase{"clear when nothing is selected", -1, -1, -1, false}),
-                         [](const testing::TestParamInfo<SelectionCase> &info) { return caseName(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SetSelectedInput,
+    testing::Values(SelectionCase { "same row", 1, 1, 1, false },
+                    SelectionCase { "clear", 1, -1, -1, true },
+                    SelectionCase { "another row replaces", 0, 2, 2, true },
+                    SelectionCase { "from nothing", -1, 0, 0, true },
+                    SelectionCase { "one past the last row", 1, 3, 1, false },
+                    SelectionCase { "below -1", 1, -2, 1, false },
+                    SelectionCase { "clear when nothing is selected", -1, -1, -1, false }),
+    [](const testing::TestParamInfo<SelectionCase> &info) { return caseName(info.param.what); });
 
 TEST_F(MainWindowTest, ReloadKeepsTheSelectionAndFollowsTheInputList)
 {
@@ -247,11 +267,11 @@ TEST_F(AppTest, RelaySendsEveryOutputTheUpdateWithTheShowFramesSetting)
     activeClockWindow relay;
     const auto time = TCMDTime::initWithHour(10, 20, 30, 15, 25, false);
 
-    relay.updateTime(time, {3, -4}, QStringLiteral("LTC"), 30, 10);
+    relay.updateTime(time, { 3, -4 }, QStringLiteral("LTC"), 30, 10);
     setDefault(QStringLiteral("offsetClock_frames"), false);
-    relay.updateTime(time, {3, -4}, QStringLiteral("LTC"), 30, 10);
+    relay.updateTime(time, { 3, -4 }, QStringLiteral("LTC"), 30, 10);
 
-    for (const auto &output : {first, second}) {
+    for (const auto &output : { first, second }) {
         ASSERT_EQ(output->updates.size(), 2u);
         EXPECT_EQ(output->updates[0].time, time);
         EXPECT_EQ(output->updates[0].offset.tv_sec, 3);

@@ -20,7 +20,7 @@ QApplication &application()
 {
     static int argc = 1;
     static char name[] = "constant_time_input_test";
-    static char *argv[] = {name, nullptr};
+    static char *argv[] = { name, nullptr };
     static QApplication app(argc, argv);
     return app;
 }
@@ -39,7 +39,9 @@ void set(const char *key, const QVariant &value)
 double todayAt(int hour, int minute, int second, double fraction)
 {
     const time_t now = time(nullptr);
-    struct tm local {};
+    struct tm local
+    {
+    };
     localtime_r(&now, &local);
     local.tm_hour = hour;
     local.tm_min = minute;
@@ -55,7 +57,8 @@ double nowSeconds()
 }
 
 // A fresh user, the real bundle registered with a fresh manager.
-class ConstantTimeInTest : public testing::Test {
+class ConstantTimeInTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -64,8 +67,9 @@ protected:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
         defaults().reopen();
         preferenceController::initialize();
-        auto bundle = platform::Bundle::bundleWithPath(QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR")) +
-                                                       QStringLiteral("/lib/kairon/PlugIns/ConstantTimeInput.plugin"));
+        auto bundle = platform::Bundle::bundleWithPath(
+            QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR"))
+            + QStringLiteral("/lib/kairon/PlugIns/ConstantTimeInput.plugin"));
         ASSERT_TRUE(bundle);
         pluginClass = std::dynamic_pointer_cast<PluginClass>(bundle->principalClass());
         ASSERT_TRUE(pluginClass) << bundle->loadError().toStdString();
@@ -199,8 +203,9 @@ TEST_F(ConstantTimeInTest, InvalidValuesGiveNoLabel)
     registerClass();
     auto input = onlyInput();
     ASSERT_TRUE(input);
-    for (const auto &[key, value] : {std::pair{"ConstantTimeValue_HR", 24}, std::pair{"ConstantTimeValue_MN", 60},
-                                     std::pair{"ConstantTimeValue_SC", -1}}) {
+    for (const auto &[key, value] :
+         { std::pair { "ConstantTimeValue_HR", 24 }, std::pair { "ConstantTimeValue_MN", 60 },
+           std::pair { "ConstantTimeValue_SC", -1 } }) {
         set(key, value);
         EXPECT_EQ(input->myTime(), nullptr) << key << " " << value;
         set(key, 0);

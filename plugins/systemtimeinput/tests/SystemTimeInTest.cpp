@@ -9,8 +9,8 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -23,14 +23,15 @@ QApplication &application()
 {
     static int argc = 1;
     static char name[] = "system_time_input_test";
-    static char *argv[] = {name, nullptr};
+    static char *argv[] = { name, nullptr };
     static QApplication app(argc, argv);
     return app;
 }
 
 QString pluginsFolder()
 {
-    return QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR")) + QStringLiteral("/lib/kairon/PlugIns");
+    return QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR"))
+        + QStringLiteral("/lib/kairon/PlugIns");
 }
 
 platform::UserDefaultsController &defaults()
@@ -45,7 +46,8 @@ int frameOf(const timeval &clock, int rate)
 }
 
 // A fresh user, the real bundle registered with a fresh manager.
-class SystemTimeInTest : public testing::Test {
+class SystemTimeInTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -55,7 +57,8 @@ protected:
         defaults().reopen();
         preferenceController::initialize();
 
-        auto bundle = platform::Bundle::bundleWithPath(pluginsFolder() + QStringLiteral("/SystemTimeInput.plugin"));
+        auto bundle = platform::Bundle::bundleWithPath(pluginsFolder()
+                                                       + QStringLiteral("/SystemTimeInput.plugin"));
         ASSERT_TRUE(bundle);
         pluginClass = std::dynamic_pointer_cast<PluginClass>(bundle->principalClass());
         ASSERT_TRUE(pluginClass) << bundle->loadError().toStdString();
@@ -104,11 +107,12 @@ TEST_F(SystemTimeInTest, IsTheInformationalSystemTimeInput)
 
 TEST_F(SystemTimeInTest, TimeIsLocalWithTheFrameOfTheMicrosecondsAtTheRate)
 {
-    struct Zone {
+    struct Zone
+    {
         const char *tz;
         int hoursEastOfUtc;
     };
-    for (const Zone zone : {Zone{"UTC0", 0}, Zone{"XST-13", 13}, Zone{"YST+11", -11}}) {
+    for (const Zone zone : { Zone { "UTC0", 0 }, Zone { "XST-13", 13 }, Zone { "YST+11", -11 } }) {
         setenv("TZ", zone.tz, 1);
         tzset();
         timeval before {};
@@ -117,7 +121,9 @@ TEST_F(SystemTimeInTest, TimeIsLocalWithTheFrameOfTheMicrosecondsAtTheRate)
         ASSERT_TRUE(time) << zone.tz;
 
         const time_t seconds = before.tv_sec;
-        struct tm utc {};
+        struct tm utc
+        {
+        };
         gmtime_r(&seconds, &utc);
         EXPECT_EQ(int(time->hour()), (utc.tm_hour + zone.hoursEastOfUtc + 24) % 24) << zone.tz;
         EXPECT_EQ(int(time->minute()), utc.tm_min);
@@ -186,14 +192,18 @@ TEST(SystemTimePaneMissing, LogsAndGivesNoView)
     if (platform::ClassRegistry::shared().classNamed(QStringLiteral("SystemTimeIn")))
         GTEST_SKIP() << "the real bundle is already loaded in this process";
     QTemporaryDir copy;
-    const QString libraries = QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR")) + QStringLiteral("/lib");
+    const QString libraries
+        = QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR")) + QStringLiteral("/lib");
     ASSERT_TRUE(QDir().mkpath(copy.path() + QStringLiteral("/lib")));
-    for (const QFileInfo &library : QDir(libraries).entryInfoList({QStringLiteral("*.so*")}, QDir::Files))
-        ASSERT_TRUE(QFile::link(library.absoluteFilePath(), copy.path() + QStringLiteral("/lib/") + library.fileName()));
+    for (const QFileInfo &library :
+         QDir(libraries).entryInfoList({ QStringLiteral("*.so*") }, QDir::Files))
+        ASSERT_TRUE(QFile::link(library.absoluteFilePath(),
+                                copy.path() + QStringLiteral("/lib/") + library.fileName()));
     const QString source = pluginsFolder() + QStringLiteral("/SystemTimeInput.plugin");
-    const QString target = copy.path() + QStringLiteral("/lib/kairon/PlugIns/SystemTimeInput.plugin");
+    const QString target
+        = copy.path() + QStringLiteral("/lib/kairon/PlugIns/SystemTimeInput.plugin");
     ASSERT_TRUE(QDir().mkpath(target + QStringLiteral("/Resources")));
-    for (const char *file : {"Info.ini", "SystemTimeInput.so"})
+    for (const char *file : { "Info.ini", "SystemTimeInput.so" })
         ASSERT_TRUE(QFile::copy(source + QLatin1Char('/') + QLatin1String(file),
                                 target + QLatin1Char('/') + QLatin1String(file)));
     auto bundle = platform::Bundle::bundleWithPath(target);
