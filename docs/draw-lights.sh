@@ -8,11 +8,11 @@ convert=/usr/bin/convert
 [ -x "$convert" ] || convert=convert
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-for spec in "red:rgb(255,120,105):rgb(200,22,12):rgb(110,12,6)" \
+for light in "red:rgb(255,120,105):rgb(200,22,12):rgb(110,12,6)" \
             "yellow:rgb(255,232,140):rgb(230,170,0):rgb(120,88,0)" \
             "green:rgb(150,240,140):rgb(30,165,28):rgb(12,90,10)" \
             "blue:rgb(150,205,255):rgb(28,110,215):rgb(12,58,118)"; do
-  IFS=: read -r name highlight body rim <<<"$spec"
+  IFS=: read -r name highlight body rim <<<"$light"
   "$convert" -size 64x64 radial-gradient:"$highlight-$body" -roll -6-10 +repage "$tmp/shade.png"
   "$convert" -size 64x64 xc:black -fill white -draw "circle 32,32 32,5" "$tmp/disc.png"
   "$convert" "$tmp/shade.png" "$tmp/disc.png" -alpha off -compose CopyOpacity -composite \

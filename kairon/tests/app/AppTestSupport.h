@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -94,9 +96,13 @@ inline tsyncMainApp &app()
     return *tsyncMainApp::sharedApplication();
 }
 
+// The build tree: KAIRON_BUILD_DIR, or the tree around this test (in tests/).
 inline QString buildRoot()
 {
-    return QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR"));
+    const QString root = QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR"));
+    return root.isEmpty()
+        ? QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath()
+        : root;
 }
 
 inline platform::UserDefaultsController &defaults()
@@ -119,7 +125,6 @@ protected:
         ASSERT_TRUE(configHome.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
         defaults().reopen();
-        ASSERT_FALSE(buildRoot().isEmpty()) << "KAIRON_BUILD_DIR is not set";
         platform::Bundle::setMainBundleRoot(buildRoot());
         manager = std::make_shared<PluginManager>();
         AbstractPluginManager::setSharedManager(manager);

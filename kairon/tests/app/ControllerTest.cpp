@@ -37,7 +37,7 @@ protected:
     }
 };
 
-struct InputSpec
+struct InputSetup
 {
     const char *name;
     StatusLevel level;
@@ -46,7 +46,7 @@ struct InputSpec
 struct SelectionScenario
 {
     const char *what;
-    std::vector<InputSpec> inputs;
+    std::vector<InputSetup> inputs;
     bool autoselect;
     bool keepSearching;
     bool allowSystem;
@@ -64,8 +64,8 @@ class AutomaticSelection : public ControllerTest,
 TEST_P(AutomaticSelection, OneActiveTick)
 {
     const SelectionScenario &s = GetParam();
-    for (const InputSpec &spec : s.inputs)
-        addInput(QString::fromUtf8(spec.name), spec.level);
+    for (const InputSetup &setup : s.inputs)
+        addInput(QString::fromUtf8(setup.name), setup.level);
     auto output = addOutput();
     setDefault(QStringLiteral("autoselectTime"), s.autoselect);
     setDefault(QStringLiteral("autoselectTime_keepSearching"), s.keepSearching);

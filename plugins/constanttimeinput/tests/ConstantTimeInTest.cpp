@@ -8,11 +8,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <ctime>
 #include <sys/time.h>
+#include <vector>
 
 namespace {
 
@@ -23,6 +25,15 @@ QApplication &application()
     static char *argv[] = { name, nullptr };
     static QApplication app(argc, argv);
     return app;
+}
+
+// The build tree: KAIRON_BUILD_DIR, or the tree around this test (in tests/).
+QString buildRoot()
+{
+    const QString root = QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR"));
+    return root.isEmpty()
+        ? QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath()
+        : root;
 }
 
 platform::UserDefaultsController &defaults()
@@ -68,8 +79,7 @@ protected:
         defaults().reopen();
         preferenceController::initialize();
         auto bundle = platform::Bundle::bundleWithPath(
-            QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR"))
-            + QStringLiteral("/lib/kairon/PlugIns/ConstantTimeInput.plugin"));
+            buildRoot() + QStringLiteral("/lib/kairon/PlugIns/ConstantTimeInput.plugin"));
         ASSERT_TRUE(bundle);
         pluginClass = std::dynamic_pointer_cast<PluginClass>(bundle->principalClass());
         ASSERT_TRUE(pluginClass) << bundle->loadError().toStdString();
@@ -77,9 +87,13 @@ protected:
         ASSERT_EQ(pluginClass->pluginName(), QStringLiteral("Constant Time"));
     }
 
+    // The class keeps the manager it was given (as the application's lives
+    // until exit), so every test's manager is kept until the process ends.
     void registerClass()
     {
+        static std::vector<std::shared_ptr<PluginManager>> managers;
         manager = std::make_shared<PluginManager>();
+        managers.push_back(manager);
         manager->addPluginClass(pluginClass);
     }
 

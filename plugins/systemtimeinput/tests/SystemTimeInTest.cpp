@@ -28,10 +28,18 @@ QApplication &application()
     return app;
 }
 
+// The build tree: KAIRON_BUILD_DIR, or the tree around this test (in tests/).
+QString buildRoot()
+{
+    const QString root = QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR"));
+    return root.isEmpty()
+        ? QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath()
+        : root;
+}
+
 QString pluginsFolder()
 {
-    return QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR"))
-        + QStringLiteral("/lib/kairon/PlugIns");
+    return buildRoot() + QStringLiteral("/lib/kairon/PlugIns");
 }
 
 platform::UserDefaultsController &defaults()
@@ -192,8 +200,7 @@ TEST(SystemTimePaneMissing, LogsAndGivesNoView)
     if (platform::ClassRegistry::shared().classNamed(QStringLiteral("SystemTimeIn")))
         GTEST_SKIP() << "the real bundle is already loaded in this process";
     QTemporaryDir copy;
-    const QString libraries
-        = QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR")) + QStringLiteral("/lib");
+    const QString libraries = buildRoot() + QStringLiteral("/lib");
     ASSERT_TRUE(QDir().mkpath(copy.path() + QStringLiteral("/lib")));
     for (const QFileInfo &library :
          QDir(libraries).entryInfoList({ QStringLiteral("*.so*") }, QDir::Files))
