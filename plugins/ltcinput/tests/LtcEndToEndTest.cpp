@@ -108,7 +108,9 @@ TEST_F(LtcEndToEnd, SourcesBecomeNamedInputsAndTheLtcChannelTurnsGreen)
         // a little below what the source added.
         const double offset = seconds(right->currentTimeDelta());
         EXPECT_LT(offset, 2.5 + 0.02);
-        EXPECT_GT(offset, 2.5 - 0.3);
+        // Lower bound: a frame and a half of lag by design plus capture latency,
+        // with room for a loaded machine (the lag is measured by a benchmark).
+        EXPECT_GT(offset, 2.5 - 0.6);
 
         EXPECT_EQ(traceUntilGreen(*mono, 10s).last, kStatusReliable);
         ASSERT_TRUE(mono->myTime());
@@ -116,7 +118,7 @@ TEST_F(LtcEndToEnd, SourcesBecomeNamedInputsAndTheLtcChannelTurnsGreen)
         EXPECT_TRUE(mono->myTime()->isDropFrame());
         const double monoOffset = seconds(mono->currentTimeDelta());
         EXPECT_LT(monoOffset, -1.25 + 0.02);
-        EXPECT_GT(monoOffset, -1.25 - 0.3);
+        EXPECT_GT(monoOffset, -1.25 - 0.6);
 
         EXPECT_EQ(left->statusLevel(), kStatusNoSignal) << "the silent channel decodes nothing";
         EXPECT_FALSE(left->myTime());
@@ -145,15 +147,21 @@ TEST_F(LtcEndToEnd, StoppedSourceTurnsRedWithinASecond)
     source.stop();
     // Queried 13 times a second, as the main window's table does.
     const auto stopped = steady_clock::now();
+    // Red comes from counting queries, so count them rather than time a busy
+    // machine: the eleventh query without a frame turns it red, plus a few
+    // for frames still on their way when the source went (at 13 queries a
+    // second, about a second in all).
     StatusLevel level = kStatusReliable;
-    while (level != kStatusNoSignal && steady_clock::now() - stopped < 5s) {
+    int queries = 0;
+    while (level != kStatusNoSignal && steady_clock::now() - stopped < 10s) {
         std::this_thread::sleep_for(77ms);
         level = in->statusLevel();
+        ++queries;
     }
     const auto took = duration_cast<milliseconds>(steady_clock::now() - stopped);
-    std::printf("red %lld ms after the source stopped\n", (long long)took.count());
+    std::printf("red %lld ms (%d queries) after the source stopped\n", (long long)took.count(), queries);
     EXPECT_EQ(level, kStatusNoSignal);
-    EXPECT_LE(took, 1500ms);
+    EXPECT_LE(queries, 16);
 
     // Sondeo ends when its device goes; its listener collects it.
     const auto end = steady_clock::now() + 5s;
