@@ -42,18 +42,8 @@ LTC_TV_STANDARD standardFor(double fps)
     return LTC_TV_525_60;
 }
 
-// Label of the n-th frame of the day. Drop-frame labels skip frames 0 and 1
-// of every minute except each tenth, so the count maps onto them this way.
-SMPTETimecode labelForFrame(int64_t n, double fps)
+SMPTETimecode labelForNominalFrame(int64_t n, int nominal)
 {
-    const int nominal = int(std::lround(fps));
-    if (isDropFrame(fps)) {
-        const int64_t tenMinutes = 17982; // frames in ten drop-frame minutes
-        const int64_t perMinute = 1798;
-        const int64_t d = n / tenMinutes;
-        const int64_t m = n % tenMinutes;
-        n += 18 * d + (m >= 2 ? 2 * ((m - 2) / perMinute) : 0);
-    }
     SMPTETimecode tc {};
     std::memcpy(tc.timezone, "+0000", 6);
     tc.frame = static_cast<unsigned char>(n % nominal);
@@ -62,6 +52,28 @@ SMPTETimecode labelForFrame(int64_t n, double fps)
     tc.mins = static_cast<unsigned char>((seconds / 60) % 60);
     tc.hours = static_cast<unsigned char>((seconds / 3600) % 24);
     return tc;
+}
+
+// Where a generator set to the time of day is at `tod`: the label and how far
+// into that frame. Drop-frame labels are counted from the last ten-minute mark
+// of the clock, where they meet the time of day exactly (ten minutes are
+// exactly 17982 frames at 29.97); in between they read up to two frames slow.
+SMPTETimecode labelAt(double tod, double fps, double &intoFrame)
+{
+    const int nominal = int(std::lround(fps));
+    if (!isDropFrame(fps)) {
+        const double position = tod * nominal;
+        const auto n = static_cast<int64_t>(std::floor(position));
+        intoFrame = position - double(n);
+        return labelForNominalFrame(n, nominal);
+    }
+    const double cycleStart = std::floor(tod / 600.0) * 600.0;
+    const double position = (tod - cycleStart) * 30000.0 / 1001.0;
+    auto k = static_cast<int64_t>(std::floor(position));
+    intoFrame = position - double(k);
+    // Frames 0 and 1 of minutes 1 to 9 of the ten are skipped labels.
+    k += k >= 2 ? 2 * ((k - 2) / 1798) : 0;
+    return labelForNominalFrame(int64_t(cycleStart) * 30 + k, 30);
 }
 
 } // namespace
@@ -84,20 +96,18 @@ LtcSignal::~LtcSignal() = default;
 
 void LtcSignal::syncToWallClock()
 {
-    const double fpsExact = exactRate(settings_.fps);
     double tod = std::fmod(localTimeOfDaySeconds() + settings_.offsetSeconds, 86400.0);
     if (tod < 0)
         tod += 86400.0;
-    const double position = tod * fpsExact;
-    const auto n = static_cast<int64_t>(std::floor(position));
-    SMPTETimecode tc = labelForFrame(n, settings_.fps);
+    double intoFrame = 0;
+    SMPTETimecode tc = labelAt(tod, settings_.fps, intoFrame);
     ltc_encoder_reset(encoder_.get());
     ltc_encoder_set_timecode(encoder_.get(), &tc);
     ltc_encoder_set_user_bits(encoder_.get(), settings_.userBits);
     ltc_encoder_encode_frame(encoder_.get());
     frameLength_ = size_t(ltc_encoder_copy_buffer(encoder_.get(), frameSamples_.data()));
     // Start inside the frame so its first sample lines up with the wall clock.
-    framePosition_ = std::min(frameLength_, size_t((position - double(n)) * settings_.rate / fpsExact));
+    framePosition_ = std::min(frameLength_, size_t(intoFrame * double(frameLength_)));
     monotonicStart_ = monotonicSeconds();
     framesOut_ = 0;
     synced_ = true;

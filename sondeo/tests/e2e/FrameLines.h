@@ -54,10 +54,11 @@ struct FrameLine {
         return !(dropFrame && seconds == 0 && frames < 2 && minutes % 10 != 0);
     }
 
+    // The time of day the label shows (drop-frame labels read as such, as a
+    // time-of-day generator sets them).
     double secondsOfDay(double fps) const
     {
-        const int nominal = int(std::lround(fps));
-        return double(frameNumber(nominal)) / (dropFrame ? 30000.0 / 1001.0 : fps);
+        return hours * 3600.0 + minutes * 60.0 + seconds + frames / std::round(fps);
     }
 };
 
