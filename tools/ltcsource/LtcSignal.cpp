@@ -56,8 +56,9 @@ SMPTETimecode labelForNominalFrame(int64_t n, int nominal)
 
 // Where a generator set to the time of day is at `tod`: the label and how far
 // into that frame. Drop-frame labels are counted from the last ten-minute mark
-// of the clock, where they meet the time of day exactly (ten minutes are
-// exactly 17982 frames at 29.97); in between they read up to two frames slow.
+// of the clock, where they meet the time of day (ten minutes are 17982 frames
+// at 29.97, to a fraction of a millisecond); in between they read up to two
+// frames slow.
 SMPTETimecode labelAt(double tod, double fps, double &intoFrame)
 {
     const int nominal = int(std::lround(fps));
