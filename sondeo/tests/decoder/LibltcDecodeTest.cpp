@@ -128,7 +128,13 @@ std::string findProgram(const char *name)
 // first (no complete sync word before it) and the last (cut off).
 TEST(Recording, YieldsTheFramesTheRecordingHolds)
 {
-    const std::filesystem::path data = "/work/shared/testdata";
+    // The shared test data sits beside the checkout (../shared), as on the
+    // developers' machines and in CI.
+    const char *sourceDir = std::getenv("KAIRON_SOURCE_DIR");
+    std::filesystem::path data = sourceDir ? std::filesystem::path(sourceDir) / ".." / "shared" / "testdata"
+                                           : std::filesystem::path("../shared/testdata");
+    if (!std::filesystem::exists(data))
+        data = "/work/shared/testdata";
     const std::filesystem::path raw = data / "ltc-25fps-22050hz-u8.raw";
     const std::filesystem::path expectedList = data / "ltc-25fps-22050hz-u8.expected.txt";
     if (!std::filesystem::exists(raw) || !std::filesystem::exists(expectedList))
