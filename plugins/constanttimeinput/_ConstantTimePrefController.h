@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
-#include <QString>
-#include <QWidget>
+#include "kairon/core/PreferencePaneController.h"
 
 // Owner of the Constant Time preference pane; one per process.
-class _ConstantTimePrefController : public QObject
+class _ConstantTimePrefController : public PreferencePaneController
 {
 public:
     static constexpr const char *kInterfaceFile = "constantTimePreference.ui";
@@ -15,11 +12,7 @@ public:
     static QWidget *globalNib();
     static _ConstantTimePrefController &shared();
 
-    // Loads the pane on first use; after a failure the next call tries again.
-    QWidget *preferenceView();
-
 private:
-    bool isNibLoaded = false;
-    // The preferences window takes the pane over; we only keep track of it.
-    QPointer<QWidget> prefView;
+    _ConstantTimePrefController() : PreferencePaneController(kInterfaceFile) {}
+    QString interfaceFilePath() const override;
 };

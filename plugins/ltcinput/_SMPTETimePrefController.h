@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
-#include <QString>
-#include <QWidget>
+#include "kairon/core/PreferencePaneController.h"
 
 // Owner of the Audio LTC preference pane; one per process.
-class _SMPTETimePrefController : public QObject
+class _SMPTETimePrefController : public PreferencePaneController
 {
 public:
     static constexpr const char *kInterfaceFile = "SMPTETimePreference.ui";
@@ -15,11 +12,7 @@ public:
     static QWidget *globalNib();
     static _SMPTETimePrefController &shared();
 
-    // Loads the pane on first use; after a failure the next call tries again.
-    QWidget *preferenceView();
-
 private:
-    bool isNibLoaded = false;
-    // The preferences window takes the pane over; we only keep track of it.
-    QPointer<QWidget> prefView;
+    _SMPTETimePrefController() : PreferencePaneController(kInterfaceFile) {}
+    QString interfaceFilePath() const override;
 };

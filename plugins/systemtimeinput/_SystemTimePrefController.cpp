@@ -1,8 +1,6 @@
 #include "plugins/systemtimeinput/_SystemTimePrefController.h"
 
 #include "platform/Bundle.h"
-#include "platform/InterfaceLoader.h"
-#include "platform/SystemLog.h"
 
 QWidget *_SystemTimePrefController::globalNib()
 {
@@ -15,21 +13,8 @@ _SystemTimePrefController &_SystemTimePrefController::shared()
     return controller;
 }
 
-QWidget *_SystemTimePrefController::preferenceView()
+QString _SystemTimePrefController::interfaceFilePath() const
 {
-    if (isNibLoaded && !prefView)
-        isNibLoaded = false; // the pane went with its window: load a new one
-    if (!isNibLoaded) {
-        const auto bundle = platform::Bundle::bundleForClass(QStringLiteral("SystemTimeIn"));
-        const QString path
-            = bundle ? bundle->pathForResource(QLatin1String(kInterfaceFile)) : QString();
-        prefView = path.isEmpty() ? nullptr : platform::InterfaceLoader::load(path, this);
-        isNibLoaded = !prefView.isNull();
-        if (!isNibLoaded) {
-            platform::systemLog(
-                QStringLiteral("ERROR: cannot load %1").arg(QLatin1String(kInterfaceFile)));
-            return nullptr;
-        }
-    }
-    return prefView;
+    const auto bundle = platform::Bundle::bundleForClass(QStringLiteral("SystemTimeIn"));
+    return bundle ? bundle->resourcePath() + QLatin1Char('/') + interfaceFile_ : QString();
 }

@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
-#include <QString>
-#include <QWidget>
+#include "kairon/core/PreferencePaneController.h"
 
 // Owner of the System Time preference pane; one per process.
-class _SystemTimePrefController : public QObject
+class _SystemTimePrefController : public PreferencePaneController
 {
 public:
     static constexpr const char *kInterfaceFile = "systemTimePreference.ui";
@@ -15,11 +12,7 @@ public:
     static QWidget *globalNib();
     static _SystemTimePrefController &shared();
 
-    // Loads the pane on first use; after a failure the next call tries again.
-    QWidget *preferenceView();
-
 private:
-    bool isNibLoaded = false;
-    // The preferences window takes the pane over; we only keep track of it.
-    QPointer<QWidget> prefView;
+    _SystemTimePrefController() : PreferencePaneController(kInterfaceFile) {}
+    QString interfaceFilePath() const override;
 };
