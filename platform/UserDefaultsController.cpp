@@ -41,6 +41,29 @@ bool isTrueWord(QStringView s)
     return t.compare(u"true", Qt::CaseInsensitive) == 0 || t.compare(u"yes", Qt::CaseInsensitive) == 0;
 }
 
+// Whether a value can be read as a number or a boolean: a number, a boolean,
+// a boolean word, or text that starts (after spaces and a sign) with a digit
+// or a decimal point and a digit.
+bool readsAsNumber(const QVariant &v)
+{
+    const int type = v.typeId();
+    if (type == QMetaType::Bool || type == QMetaType::Int || type == QMetaType::UInt
+        || type == QMetaType::LongLong || type == QMetaType::ULongLong || type == QMetaType::Double
+        || type == QMetaType::Float)
+        return true;
+    const QString text = v.toString();
+    const QStringView t = QStringView(text).trimmed();
+    if (isTrueWord(t) || t.compare(u"false", Qt::CaseInsensitive) == 0
+        || t.compare(u"no", Qt::CaseInsensitive) == 0)
+        return true;
+    qsizetype i = 0;
+    if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
+        ++i;
+    if (i < t.size() && t[i] == u'.')
+        ++i;
+    return i < t.size() && t[i] >= u'0' && t[i] <= u'9';
+}
+
 // Leading integer of a string: spaces, an optional sign, digits; the rest is
 // ignored. Saturates at the int range.
 int leadingInt(QStringView s)
@@ -187,7 +210,13 @@ QVariant UserDefaultsController::storedValue(const QString &key) const
         QVariant v = settings_->value(key);
         // An unquoted comma in a hand-edited file makes a list; the setting is text.
         if (v.typeId() == QMetaType::QStringList)
-            return v.toStringList().join(QStringLiteral(", "));
+            v = v.toStringList().join(QStringLiteral(", "));
+        // A hand-edited value that a numeric or boolean setting cannot read
+        // ("abc" for a rate, an empty value) reads as the registered default,
+        // not as 0: a damaged file must not switch things off or stop timers.
+        const QVariant registered = registered_.value(key);
+        if (registered.isValid() && readsAsNumber(registered) && !readsAsNumber(v))
+            return registered;
         return v;
     }
     return registered_.value(key);

@@ -189,11 +189,11 @@ TEST_F(InterfaceLoaderTest, AValueTheControlCannotShowIsNotOverwritten)
 {
     // Out of the spin box's range, and not among the combo box's items.
     controller().setValueForKeyPath(500, QStringLiteral("values.uiCount"));
-    controller().setValueForKeyPath(QStringLiteral("abc"), QStringLiteral("values.uiRate"));
+    controller().setValueForKeyPath(QStringLiteral("48"), QStringLiteral("values.uiRate"));
     EXPECT_EQ(outlet<QSpinBox>("countSpin")->value(), 100);
     EXPECT_EQ(outlet<QComboBox>("rateCombo")->currentIndex(), -1);
     EXPECT_EQ(controller().intValueForKeyPath(QStringLiteral("values.uiCount")), 500);
-    EXPECT_EQ(controller().stringValueForKeyPath(QStringLiteral("values.uiRate")), QStringLiteral("abc"));
+    EXPECT_EQ(controller().stringValueForKeyPath(QStringLiteral("values.uiRate")), QStringLiteral("48"));
 }
 
 TEST_F(InterfaceLoaderTest, ActionsInvokeTheOwnersSlotWithTheSender)

@@ -151,11 +151,13 @@ TEST_F(DefaultsTest, DamagedSettingsFilesFallBackToTheDefaults)
     }
 }
 
-TEST_F(DefaultsTest, AJunkRateReadsAsZero)
+TEST_F(DefaultsTest, AHandEditedValueANumericSettingCannotReadFallsBackToItsDefault)
 {
-    writeSettingsFile("[General]\ntestRate=abc\n");
-    EXPECT_EQ(controller().intValueForKeyPath(QStringLiteral("values.testRate")), 0);
-    EXPECT_EQ(controller().intValueForKeyPath(QStringLiteral("values.testCount")), 13);
+    writeSettingsFile("[General]\ntestRate=abc\ntestOn=\ntestCount=\" 12abc\"\n");
+    EXPECT_EQ(controller().intValueForKeyPath(QStringLiteral("values.testRate")), 30);
+    EXPECT_TRUE(controller().boolValueForKeyPath(QStringLiteral("values.testOn")));
+    // A leading number is still read as one.
+    EXPECT_EQ(controller().intValueForKeyPath(QStringLiteral("values.testCount")), 12);
 }
 
 TEST_F(DefaultsTest, EveryObserverOfTheKeyPathIsToldOnceWithNewAndOld)

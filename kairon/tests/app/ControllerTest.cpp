@@ -364,12 +364,26 @@ TEST_P(UnusableRate, KeepsTheRunningTimerAndSaysSo)
 
 INSTANTIATE_TEST_SUITE_P(
     Rates, UnusableRate,
-    testing::Values(QVariant(0), QVariant(-5), QVariant(QStringLiteral("fast")),
-                    QVariant(QStringLiteral("nan")), QVariant(QStringLiteral("inf")),
-                    QVariant(std::numeric_limits<double>::quiet_NaN())),
+    testing::Values(QVariant(0), QVariant(-5), QVariant(std::numeric_limits<double>::quiet_NaN()),
+                    QVariant(std::numeric_limits<double>::infinity())),
     [](const testing::TestParamInfo<QVariant> &info) {
         return "Rate" + std::to_string(info.index) + caseName(info.param.toString().toStdString());
     });
+
+// Text that is no number reads as the registered default (30 a second).
+TEST_F(ControllerTest, TextRateRunsAtTheDefaultRate)
+{
+    applySettings();
+    setDefault(QStringLiteral("activeRefreshFPS"), 10);
+    for (const char *text : { "fast", "nan", "inf", "" }) {
+        SCOPED_TRACE(text);
+        setDefault(QStringLiteral("activeRefreshFPS"), QString::fromLatin1(text));
+        ASSERT_NE(controller().activeRefreshTimer(), nullptr);
+        EXPECT_TRUE(controller().activeRefreshTimer()->isActive());
+        EXPECT_EQ(controller().activeRefreshTimer()->interval(), 33);
+        EXPECT_EQ(activeTimers(controller()), 2);
+    }
+}
 
 TEST_F(ControllerTest, UnusableRateAtLaunchStartsTheDefaultRate)
 {
