@@ -33,7 +33,7 @@ int TransitionDetector::processBuffer(uint32_t sampleCount, uint32_t stride, con
     // 64-bit index: the step past the last frame must not wrap around.
     for (uint64_t i = static_cast<uint32_t>(side_); i < sampleCount; i += stride) {
         const float s = samples[i];
-        const float magnitude = s < 0.0f ? -s : s;
+        const float magnitude = std::min(s < 0.0f ? -s : s, kPeakCeiling);
         peak_ = magnitude > peak_ ? magnitude : peak_ * kPeakDecay;
         if (peak_ < 1e-6f)
             peak_ = 0.0f; // no denormals during long silence

@@ -26,6 +26,9 @@ public:
     static constexpr float kHysteresisFraction = 0.2f;
     // Per sample: a half-life of about 30 ms at 44.1 kHz, far longer than a bit cell.
     static constexpr float kPeakDecay = 0.9995f;
+    // The peak counts no more than full scale: an infinite or absurd sample
+    // would otherwise lift the threshold out of reach for good.
+    static constexpr float kPeakCeiling = 1.0f;
 
     TransitionDetector(int32_t side, ByteSink sink, void *context, BufferCheck check = nullptr);
 

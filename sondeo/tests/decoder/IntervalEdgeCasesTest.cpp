@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 
 using namespace ltctest;
 
@@ -180,6 +181,34 @@ TEST(FrameLine, DecodedBitsMakeTheLine)
         const std::size_t length = sondeo::formatFrameLine(result.frames[0], line);
         EXPECT_EQ(length, sondeo::kFrameLineLength);
         EXPECT_EQ(std::string(line, length), row.line);
+    }
+}
+
+// One corrupt sample in the stream (a broken source or filter) costs at most
+// the frames around it; the threshold that follows the level must not stay
+// out of reach afterwards.
+TEST(TransitionDetector, RecoversFromANonFiniteSample)
+{
+    struct Row {
+        const char *name;
+        float sample;
+    };
+    const Row rows[] = {
+        {"+infinity", std::numeric_limits<float>::infinity()},
+        {"-infinity", -std::numeric_limits<float>::infinity()},
+        {"NaN", std::numeric_limits<float>::quiet_NaN()},
+    };
+    const std::vector<float> clean = fourFrames(10, 20);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<float> samples = clean;
+        samples.insert(samples.begin() + 5, row.sample); // inside the lead-in, before any frame
+        const DecodeResult result = decodeSamples(samples, 1, 0);
+
+        std::vector<std::string> decoded;
+        for (const LtcFrame &f : result.frames)
+            decoded.push_back(describe(f));
+        EXPECT_EQ(decoded, (std::vector<std::string>{describe(kFrames[1]), describe(kFrames[2]), describe(kFrames[3])}));
     }
 }
 
