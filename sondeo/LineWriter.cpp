@@ -1,5 +1,6 @@
 #include "sondeo/LineWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <unistd.h>
@@ -61,7 +62,8 @@ std::size_t formatFrameLine(const LtcFrame &f, char (&out)[64])
         f.dropFrame ? 'd' : 'n', f.colourFrame ? 'c' : 'n',
         f.userBits8, f.userBits7, f.userBits6, f.userBits5,
         f.userBits4, f.userBits3, f.userBits2, f.userBits1);
-    return length > 0 ? static_cast<std::size_t>(length) : 0;
+    // snprintf reports the length it wanted: never hand out more than it wrote.
+    return length > 0 ? std::min(static_cast<std::size_t>(length), sizeof out - 1) : 0;
 }
 
 bool writeDirect(int fd, const char *text, std::size_t length)

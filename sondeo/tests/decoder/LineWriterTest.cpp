@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstring>
+
 namespace {
 
 // The listing is tab separated and line based: a name must not break it.
@@ -29,6 +32,20 @@ TEST(LineWriter, DeviceLines)
 TEST(LineWriter, FailureLine)
 {
     EXPECT_EQ(sondeo::failureLine(-4, 2147483647), "input->startPlayback( -4, 2147483647 ); failed \n");
+}
+
+// Only the decoder's 4-bit fields fit the line; any other frame must still
+// not lead the writer past the formatted text.
+TEST(LineWriter, FrameLineNeverLongerThanItsBuffer)
+{
+    const int32_t wide = -100000000; // ten digits with the sign, still no overflow in tens * 10
+    LtcFrame frame;
+    frame.hourTens = frame.minuteTens = frame.secondTens = frame.frameTens = wide;
+    frame.userBits1 = frame.userBits2 = frame.userBits3 = frame.userBits4 = INT32_MIN;
+    frame.userBits5 = frame.userBits6 = frame.userBits7 = frame.userBits8 = INT32_MIN;
+    char line[64];
+    const std::size_t length = sondeo::formatFrameLine(frame, line);
+    EXPECT_EQ(length, std::strlen(line));
 }
 
 } // namespace
