@@ -131,8 +131,11 @@ void onProcess(void *data)
         return;
     spa_buffer *buf = b->buffer;
     auto *dst = static_cast<float *>(buf->datas[0].data);
-    if (!dst)
+    if (!dst) {
+        // Handed back all the same: a buffer kept here is lost to the stream.
+        pw_stream_queue_buffer(n.stream, b);
         return;
+    }
     const uint32_t stride = sizeof(float) * n.signal->channels();
     uint32_t frames = buf->datas[0].maxsize / stride;
     if (b->requested && b->requested < frames)
