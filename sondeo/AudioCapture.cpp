@@ -169,8 +169,6 @@ int AudioCapture::startPlayback(double, int32_t bufferSize, int32_t deviceNumber
     return 1;
 }
 
-int32_t AudioCapture::channels() const { return d->channels.load(); }
-
 void AudioCapture::Private::configure()
 {
     if (state.load() != kOpening)

@@ -20,8 +20,6 @@ public:
     // 1 when the device was handed to configure(), else 0 (no such device, no
     // callback, already started). Diagnostics go to buffered standard output.
     int startPlayback(double rate, int32_t bufferSize, int32_t deviceNumber, SampleCallback callback);
-    // Channels per frame of the running stream; 0 before configure().
-    int32_t channels() const;
 
 private:
     struct Private;

@@ -43,11 +43,6 @@ int ParentWatch::descriptor()
     return signalDescriptor.load();
 }
 
-pid_t ParentWatch::parentAtStart()
-{
-    return startParent.load();
-}
-
 bool ParentWatch::parentGone()
 {
     return getppid() != startParent.load(std::memory_order_relaxed);

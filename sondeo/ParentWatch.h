@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 namespace sondeo {
 
 // Ends the tool once the process that started it is gone. An orphan is
@@ -32,8 +30,8 @@ public:
     // Lock-free and allocation-free.
     static bool checkFromAudioThread();
 
+private:
     static bool parentGone();
-    static pid_t parentAtStart();
 };
 
 } // namespace sondeo
