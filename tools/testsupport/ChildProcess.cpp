@@ -38,9 +38,13 @@ ChildProcess::ChildProcess(const Options &options)
         error_ = "no program given";
         return;
     }
-    int outPipe[2], errPipe[2];
+    int outPipe[2] = { -1, -1 }, errPipe[2] = { -1, -1 };
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0 || pipe2(stopPipe_, O_CLOEXEC) != 0) {
         error_ = std::string("cannot create pipes: ") + std::strerror(errno);
+        // The stop pipe is the destructor's to close; the others are only known here.
+        for (int fd : { outPipe[0], outPipe[1], errPipe[0], errPipe[1] })
+            if (fd >= 0)
+                close(fd);
         return;
     }
     // Everything the child needs is prepared before fork: after it, only
