@@ -1,6 +1,7 @@
 #include "tools/ltcsource/FileSignal.h"
 
 #include <sndfile.h>
+#include <spa/param/audio/raw.h>
 
 #include <algorithm>
 #include <cstring>
@@ -33,6 +34,11 @@ FileSignal::FileSignal(const std::string &path, const std::string &rawFormat, ui
     }
     if (info.channels < 1 || info.samplerate < 1 || info.frames < 1) {
         error_ = "\"" + path + "\" holds no audio";
+        return;
+    }
+    if (uint32_t(info.channels) > SPA_AUDIO_MAX_CHANNELS) {
+        error_ = "\"" + path + "\" has " + std::to_string(info.channels) + " channels; an audio node carries at most "
+            + std::to_string(SPA_AUDIO_MAX_CHANNELS);
         return;
     }
     rate_ = uint32_t(info.samplerate);

@@ -6,6 +6,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 using namespace testsupport;
 using namespace std::chrono;
@@ -54,6 +56,38 @@ TEST(PrivatePipeWire, LtcSourceRefusesBadOptionsWithoutAServer)
     child.waitForOutputEnd(seconds(30));
     EXPECT_EQ(child.exitCode(), 2);
     EXPECT_NE(child.errorText().find("frame rate must be 24, 25, 29.97 or 30"), std::string::npos) << child.errorText();
+}
+
+// A node has room for 64 channels: a file with more is refused up front, with
+// no daemon needed, instead of being described past that room.
+TEST(PrivatePipeWire, LtcSourceRefusesAFileWithTooManyChannels)
+{
+    const std::string path = (std::filesystem::temp_directory_path() / ("ltcsource-65ch-" + std::to_string(getpid()) + ".wav")).string();
+    {
+        const uint16_t channels = 65, bits = 16;
+        const uint32_t rate = 48000, frames = 16, dataSize = frames * channels * bits / 8;
+        std::ofstream wav(path, std::ios::binary);
+        auto put = [&](auto value) { wav.write(reinterpret_cast<const char *>(&value), sizeof value); };
+        wav.write("RIFF", 4);
+        put(uint32_t(36 + dataSize));
+        wav.write("WAVEfmt ", 8);
+        put(uint32_t(16));
+        put(uint16_t(1)); // integer PCM
+        put(channels);
+        put(rate);
+        put(uint32_t(rate * channels * bits / 8));
+        put(uint16_t(channels * bits / 8));
+        put(bits);
+        wav.write("data", 4);
+        put(dataSize);
+        wav.write(std::string(dataSize, '\0').data(), dataSize);
+    }
+    ChildProcess child({ { buildTreePath("bin/ltcsource"), "--file", path }, environmentWith({}) });
+    ASSERT_TRUE(child.waitForExit(seconds(30)));
+    child.waitForOutputEnd(seconds(30));
+    std::filesystem::remove(path);
+    EXPECT_EQ(child.exitCode(), 1);
+    EXPECT_NE(child.errorText().find("has 65 channels"), std::string::npos) << child.errorText();
 }
 
 TEST(PrivatePipeWire, WithSessionManager)
