@@ -96,7 +96,8 @@ void onCoreDone(void *data, uint32_t id, int seq)
 void onCoreError(void *data, uint32_t id, int, int res, const char *message)
 {
     auto &n = *static_cast<Node *>(data);
-    std::fprintf(stderr, "ltcsource: PipeWire error on object %u: %s (%s)\n", id, message, spa_strerror(res));
+    std::fprintf(stderr, "ltcsource: PipeWire error on object %u: %s (%s)\n", id, message ? message : "no message",
+                 spa_strerror(res));
     if (id == PW_ID_CORE) {
         n.status = 1;
         pw_main_loop_quit(n.loop);
@@ -278,6 +279,11 @@ int SourceNode::run(SignalSource &signal, const Settings &settings)
     n.signal = &signal;
     n.settings = settings;
     n.loop = pw_main_loop_new(nullptr);
+    if (!n.loop) {
+        std::fprintf(stderr, "ltcsource: cannot create the PipeWire main loop: %s\n", std::strerror(errno));
+        pw_deinit();
+        return 1;
+    }
     // Real-time data thread where the user may have it: fewer lost cycles on a busy machine.
     n.context = pw_context_new(pw_main_loop_get_loop(n.loop), pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
     int status = 1;
