@@ -138,7 +138,8 @@ AudioCapture::AudioCapture()
 
 AudioCapture::~AudioCapture()
 {
-    if (!d->graph)
+    // Without a connection there is no stream or link, and maybe no loop to lock.
+    if (!d->graph || !d->graph->connected())
         return;
     {
         capture::PipeWireGraph::Lock lock(*d->graph);
