@@ -13,22 +13,6 @@ namespace {
 const QString kFixtures = QStringLiteral(PLUGIN_FIXTURES);
 const QString kOrderedPlugIns = kFixtures + QStringLiteral("/ordered/lib/kairon/PlugIns");
 
-template<class List> QStringList namesOf(const List &list)
-{
-    QStringList names;
-    for (const auto &entry : list)
-        names << entry->name();
-    return names;
-}
-
-QStringList classNamesOf(const PluginClassList &list)
-{
-    QStringList names;
-    for (const auto &cls : list)
-        names << cls->className();
-    return names;
-}
-
 class PluginFactoryTest : public testing::Test
 {
 protected:

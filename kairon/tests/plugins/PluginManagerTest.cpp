@@ -8,22 +8,6 @@
 
 namespace {
 
-template<class List> QStringList namesOf(const List &list)
-{
-    QStringList names;
-    for (const auto &entry : list)
-        names << (entry ? entry->name() : QStringLiteral("<null>"));
-    return names;
-}
-
-QStringList classNamesOf(const PluginClassList &list)
-{
-    QStringList names;
-    for (const auto &cls : list)
-        names << cls->className();
-    return names;
-}
-
 // Runs first in this executable: the manager must exist before main().
 TEST(AbstractPluginManagerTest, ManagerIsInstalledAtProgramStart)
 {
