@@ -37,8 +37,8 @@ FileSignal::FileSignal(const std::string &path, const std::string &rawFormat, ui
         return;
     }
     if (uint32_t(info.channels) > SPA_AUDIO_MAX_CHANNELS) {
-        error_ = "\"" + path + "\" has " + std::to_string(info.channels) + " channels; an audio node carries at most "
-            + std::to_string(SPA_AUDIO_MAX_CHANNELS);
+        error_ = "\"" + path + "\" has " + std::to_string(info.channels)
+            + " channels; an audio node carries at most " + std::to_string(SPA_AUDIO_MAX_CHANNELS);
         return;
     }
     rate_ = uint32_t(info.samplerate);

@@ -96,8 +96,8 @@ void onCoreDone(void *data, uint32_t id, int seq)
 void onCoreError(void *data, uint32_t id, int, int res, const char *message)
 {
     auto &n = *static_cast<Node *>(data);
-    std::fprintf(stderr, "ltcsource: PipeWire error on object %u: %s (%s)\n", id, message ? message : "no message",
-                 spa_strerror(res));
+    std::fprintf(stderr, "ltcsource: PipeWire error on object %u: %s (%s)\n", id,
+                 message ? message : "no message", spa_strerror(res));
     if (id == PW_ID_CORE) {
         n.status = 1;
         pw_main_loop_quit(n.loop);
@@ -280,7 +280,8 @@ int SourceNode::run(SignalSource &signal, const Settings &settings)
     n.settings = settings;
     n.loop = pw_main_loop_new(nullptr);
     if (!n.loop) {
-        std::fprintf(stderr, "ltcsource: cannot create the PipeWire main loop: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "ltcsource: cannot create the PipeWire main loop: %s\n",
+                     std::strerror(errno));
         pw_deinit();
         return 1;
     }

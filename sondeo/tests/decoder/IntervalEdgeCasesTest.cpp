@@ -208,7 +208,9 @@ TEST(TransitionDetector, RecoversFromANonFiniteSample)
         std::vector<std::string> decoded;
         for (const LtcFrame &f : result.frames)
             decoded.push_back(describe(f));
-        EXPECT_EQ(decoded, (std::vector<std::string>{describe(kFrames[1]), describe(kFrames[2]), describe(kFrames[3])}));
+        const std::vector<std::string> expected = {describe(kFrames[1]), describe(kFrames[2]),
+                                                   describe(kFrames[3])};
+        EXPECT_EQ(decoded, expected);
     }
 }
 

@@ -62,7 +62,8 @@ TEST(PrivatePipeWire, LtcSourceRefusesBadOptionsWithoutAServer)
 // no daemon needed, instead of being described past that room.
 TEST(PrivatePipeWire, LtcSourceRefusesAFileWithTooManyChannels)
 {
-    const std::string path = (std::filesystem::temp_directory_path() / ("ltcsource-65ch-" + std::to_string(getpid()) + ".wav")).string();
+    const std::string name = "ltcsource-65ch-" + std::to_string(getpid()) + ".wav";
+    const std::string path = (std::filesystem::temp_directory_path() / name).string();
     {
         const uint16_t channels = 65, bits = 16;
         const uint32_t rate = 48000, frames = 16, dataSize = frames * channels * bits / 8;
