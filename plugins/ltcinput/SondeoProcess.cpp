@@ -37,6 +37,10 @@ void writeAll(int fd, const char *data, size_t size)
     if (writeFd != STDOUT_FILENO) {
         if (::dup2(writeFd, STDOUT_FILENO) < 0)
             ::_exit(127);
+    } else if (::fcntl(STDOUT_FILENO, F_SETFD, 0) < 0) {
+        // Our standard output was closed and the pipe took its number: dup2
+        // would leave close-on-exec set and the program would start without output.
+        ::_exit(127);
     }
     ::close_range(3, ~0U, 0);
     // The parent may have ignored SIGPIPE; Sondeo relies on it to notice a closed pipe.

@@ -4,6 +4,7 @@
 #include "orrery/TCMDTime.h"
 #include "platform/ClassRegistry.h"
 #include "plugins/ltcinput/SMPTETimeIn.h"
+#include "plugins/ltcinput/SondeoProcess.h"
 #include "plugins/ltcinput/tests/LtcTestLines.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <sys/wait.h>
 #include <thread>
@@ -232,6 +234,32 @@ TEST_F(SondeoScript, ManyInputsStartAndStopTogether)
     inputs.clear();
     EXPECT_EQ(SMPTETimeIn::totalReadersRunning(), 0);
     EXPECT_TRUE(noChildLeft());
+}
+
+TEST(SondeoProcessTest, ChildWritesIntoThePipeWhenOurStandardOutputIsClosed)
+{
+    // With standard input and output closed the pipe takes descriptors 0 and
+    // 1; that is tried in a forked tester so this process keeps its own.
+    const pid_t tester = ::fork();
+    ASSERT_GE(tester, 0);
+    if (tester == 0) {
+        ::close(STDIN_FILENO);
+        ::close(STDOUT_FILENO);
+        int result = 2;
+        {
+            SondeoProcess child;
+            if (child.start("/bin/echo", { "/bin/echo", "ok" }, false)) {
+                char buffer[8] = {};
+                const ssize_t n = ::read(child.readFd(), buffer, sizeof buffer);
+                result = (n == 3 && std::memcmp(buffer, "ok\n", 3) == 0) ? 0 : 1;
+            }
+        }
+        ::_exit(result);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(tester, &status, 0), tester);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 } // namespace
