@@ -51,7 +51,6 @@ SMPTETimeIn::SMPTETimeIn() = default;
 
 SMPTETimeIn::~SMPTETimeIn()
 {
-    joinListener();
     stop();
 }
 
@@ -295,6 +294,14 @@ void SMPTETimeIn::joinListener()
 
 void SMPTETimeIn::stop()
 {
+    // The pipe and the child belong to a running listener: it closes and
+    // collects them itself once woken, so no other thread touches them.
+    joinListener();
+    closeChild();
+}
+
+void SMPTETimeIn::closeChild()
+{
     if (child_.readFd() >= 0) {
         platform::systemLog(QStringLiteral("CLosing fd[0] <%1>").arg(child_.readFd()));
         child_.closeReadEnd();
@@ -335,18 +342,18 @@ void SMPTETimeIn::TClistener(bool frameLines)
                     .arg(program_)
                     .arg(timeoutMs / 1000));
             stopping_ = true;
-            stop();
+            closeChild();
             break;
         }
         if (ready < 0 || (count == 2 && fds[1].revents != 0) || stopping_.load()) {
-            stop();
+            closeChild();
             break;
         }
         const ssize_t n = ::read(child_.readFd(), chunk, sizeof chunk);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0) {
-            stop();
+            closeChild();
             break;
         }
         for (const std::string &line : buffer.append(std::string_view(chunk, size_t(n)))) {

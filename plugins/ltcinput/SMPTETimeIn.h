@@ -50,7 +50,8 @@ public:
     StatusLevel statusLevel() override;
 
     void startDevice(int32_t device, int32_t side);
-    // Ends the reader: closes the pipe, ends the child and collects it.
+    // Ends the reader: closes the pipe, ends the child and collects it. Safe
+    // from any thread but the listener's own; waits for the listener to end.
     void stop();
 
     // The listener loop on the current thread: frame lines when frameLines is
@@ -84,6 +85,8 @@ private:
     bool runSondeo(const std::vector<std::string> &args, bool markerOnFailure);
     void wakeListener();
     void joinListener();
+    // Closes the pipe and collects the child; called by the thread that owns them.
+    void closeChild();
 
     // Written by the listener, read by the main thread.
     mutable std::mutex state_;

@@ -207,6 +207,32 @@ TEST_F(SondeoScript, DestroyedWhileReadingEndsChildAndListener)
     EXPECT_EQ(::kill(child, 0), -1);
 }
 
+TEST_F(SondeoScript, StopFromTheMainThreadWhileReadingEndsTheReaderCleanly)
+{
+    installSondeo("exec yes '" + frameLine(1, 2, 3, 4).substr(0, 36) + "'");
+    auto in = SMPTETimeIn::initWithThisChannel(0, 0, QStringLiteral("Line In"));
+    const pid_t child = in->cpid();
+    ASSERT_GT(child, 0);
+    ASSERT_TRUE(waitFor([&] { return bool(in->myTime()); }));
+
+    in->stop();
+    EXPECT_EQ(in->cpid(), 0);
+    EXPECT_EQ(SMPTETimeIn::totalReadersRunning(), 0);
+    EXPECT_TRUE(noChildLeft());
+    EXPECT_EQ(::kill(child, 0), -1);
+    ASSERT_TRUE(in->myTime());
+    EXPECT_EQ(in->myTime()->minute(), 2u);
+
+    // A stopped input starts again on request, with a new child and listener.
+    in->startDevice(0, 0);
+    EXPECT_GT(in->cpid(), 0);
+    EXPECT_NE(in->cpid(), child);
+    EXPECT_TRUE(waitFor([] { return SMPTETimeIn::totalReadersRunning() == 1; }));
+    in.reset();
+    EXPECT_EQ(SMPTETimeIn::totalReadersRunning(), 0);
+    EXPECT_TRUE(noChildLeft());
+}
+
 TEST_F(SondeoScript, ChildIgnoringTerminationIsStillCollected)
 {
     installSondeo("trap '' TERM\nwhile :; do sleep 0.05; done");
