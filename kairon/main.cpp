@@ -38,6 +38,20 @@ bool xServerAnswers()
     return answers;
 }
 
+// Whether the command line picks the platform or the display itself
+// (-platform offscreen, -display :1): Qt then decides, not the environment.
+bool choosesDisplayOnCommandLine(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (std::strncmp(arg, "--", 2) == 0)
+            ++arg; // Qt takes --platform like -platform
+        if (std::strcmp(arg, "-platform") == 0 || std::strcmp(arg, "-display") == 0)
+            return true;
+    }
+    return false;
+}
+
 void printUsage()
 {
     std::puts(
@@ -60,7 +74,8 @@ int main(int argc, char **argv)
         }
     }
     // Qt aborts without a display; say what is wrong instead.
-    if (!isSet("QT_QPA_PLATFORM") && !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY")) {
+    const bool qtChooses = choosesDisplayOnCommandLine(argc, argv);
+    if (!qtChooses && !isSet("QT_QPA_PLATFORM") && !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY")) {
         std::fputs("Kairon: no display: DISPLAY is not set. Start Kairon from a desktop session, "
                    "or under a virtual X server (xvfb-run -a Kairon).\n",
                    stderr);
@@ -70,7 +85,7 @@ int main(int argc, char **argv)
     const char *platform = std::getenv("QT_QPA_PLATFORM");
     const bool usesX = (!platform || !*platform || std::strncmp(platform, "xcb", 3) == 0)
         && !isSet("WAYLAND_DISPLAY");
-    if (usesX && isSet("DISPLAY") && !xServerAnswers()) {
+    if (!qtChooses && usesX && isSet("DISPLAY") && !xServerAnswers()) {
         std::fprintf(stderr,
                      "Kairon: cannot connect to the X server at DISPLAY=%s. Check that the display "
                      "is running and "

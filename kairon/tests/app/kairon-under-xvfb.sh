@@ -38,6 +38,12 @@ for display in "" ":4095"; do
     { echo "FAIL: with DISPLAY='$display' Kairon said '$out' (status $status)"; exit 1; }
 done
 
+# Qt's own -platform option needs no DISPLAY: Kairon starts (and is still
+# running when stopped) instead of refusing.
+out=$(env -u WAYLAND_DISPLAY DISPLAY= timeout 2 "$build/bin/Kairon" -platform offscreen 2>&1)
+status=$?
+[ "$status" -eq 124 ] || { echo "FAIL: with -platform offscreen Kairon said '$out' (status $status)"; exit 1; }
+
 "$build/bin/Kairon" >"$work/log" 2>&1 &
 pid=$!
 wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Kairon$' | head -1)
