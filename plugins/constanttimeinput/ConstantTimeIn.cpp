@@ -7,7 +7,9 @@
 #include "plugins/constanttimeinput/ConstantTimeIn_Listener.h"
 #include "plugins/constanttimeinput/_ConstantTimePrefController.h"
 
+#include <algorithm>
 #include <ctime>
+#include <limits>
 #include <sys/time.h>
 
 static platform::ClassRegistration<ConstantTimeInClass> registration;
@@ -23,6 +25,24 @@ int32_t readValue(const QString &keyPath)
 {
     return platform::UserDefaultsController::sharedUserDefaultsController().intValueForKeyPath(
         keyPath);
+}
+
+// The stored values are not range-checked, so a hand-edited one can give
+// more microseconds or seconds than the fields hold: whole seconds the
+// microseconds cannot hold move into the seconds, which are kept in range.
+// Any delta that fits keeps its fields exactly as computed.
+TimeDelta fittedDelta(int64_t seconds, int64_t microseconds)
+{
+    constexpr int64_t low = std::numeric_limits<int32_t>::min();
+    constexpr int64_t high = std::numeric_limits<int32_t>::max();
+    if (microseconds < low || microseconds > high) {
+        seconds += microseconds / 1000000;
+        microseconds %= 1000000;
+    }
+    TimeDelta delta;
+    delta.tv_sec = int32_t(std::clamp(seconds, low, high));
+    delta.tv_usec = int32_t(microseconds);
+    return delta;
 }
 
 } // namespace
@@ -59,7 +79,6 @@ std::shared_ptr<const TCMDTime> ConstantTimeIn::myTime()
 
 TimeDelta ConstantTimeIn::currentTimeDelta()
 {
-    TimeDelta delta;
     timeval now {};
     gettimeofday(&now, nullptr);
     const time_t nowSeconds = now.tv_sec;
@@ -68,7 +87,7 @@ TimeDelta ConstantTimeIn::currentTimeDelta()
     };
     localtime_r(&nowSeconds, &local);
 
-    const auto microseconds = static_cast<int32_t>(float(frame_) / 30.0f * 1000000);
+    const auto microseconds = static_cast<int64_t>(float(frame_) / 30.0f * 1000000);
     local.tm_hour = hour_;
     local.tm_min = minute_;
     local.tm_sec = second_;
@@ -76,9 +95,7 @@ TimeDelta ConstantTimeIn::currentTimeDelta()
 
     timeval system {};
     gettimeofday(&system, nullptr);
-    delta.tv_sec = int32_t(constantSeconds - system.tv_sec);
-    delta.tv_usec = int32_t(microseconds - system.tv_usec);
-    return delta;
+    return fittedDelta(int64_t(constantSeconds) - system.tv_sec, microseconds - system.tv_usec);
 }
 
 ConstantTimeInClass::ConstantTimeInClass() = default;

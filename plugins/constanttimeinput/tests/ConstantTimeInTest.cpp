@@ -211,6 +211,26 @@ TEST_F(ConstantTimeInTest, FrameThirtyGivesNoLabelButCountsAsAWholeSecond)
     EXPECT_LE(delta.tv_usec, 1000000);
 }
 
+TEST_F(ConstantTimeInTest, HandEditedFrameCountsFarBeyondASecondStillGiveTheirDelta)
+{
+    set("ConstantTimeEnabled", true);
+    registerClass();
+    auto input = onlyInput();
+    ASSERT_TRUE(input);
+    // Single precision leaves the largest counts some seconds off.
+    const struct
+    {
+        int frames;
+        double tolerance;
+    } cases[] = { { 100000, 0.05 }, { -100000, 0.05 }, { 2147483647, 20 }, { -2147483647, 20 } };
+    for (const auto &c : cases) {
+        set("ConstantTimeValue_FR", c.frames);
+        const double expected = todayAt(0, 0, 0, c.frames / 30.0) - nowSeconds();
+        const TimeDelta delta = input->currentTimeDelta();
+        EXPECT_NEAR(delta.tv_sec + delta.tv_usec / 1e6, expected, c.tolerance) << c.frames;
+    }
+}
+
 TEST_F(ConstantTimeInTest, InvalidValuesGiveNoLabel)
 {
     set("ConstantTimeEnabled", true);
