@@ -7,6 +7,7 @@
 #include "orrery/TCMDTime.h"
 #include "platform/Bundle.h"
 #include "platform/UserDefaultsController.h"
+#include "tools/testsupport/BuildTree.h"
 
 #include <gtest/gtest.h>
 
@@ -96,14 +97,7 @@ inline tsyncMainApp &app()
     return *tsyncMainApp::sharedApplication();
 }
 
-// The build tree: KAIRON_BUILD_DIR, or the tree around this test (in tests/).
-inline QString buildRoot()
-{
-    const QString root = QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR"));
-    return root.isEmpty()
-        ? QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath()
-        : root;
-}
+using testsupport::buildRoot;
 
 inline platform::UserDefaultsController &defaults()
 {

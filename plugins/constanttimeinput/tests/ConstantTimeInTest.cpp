@@ -2,6 +2,7 @@
 #include "kairon/windows/preferenceController.h"
 #include "orrery/TCMDTime.h"
 #include "platform/Bundle.h"
+#include "tools/testsupport/BuildTree.h"
 #include "platform/UserDefaultsController.h"
 
 #include <gtest/gtest.h>
@@ -27,14 +28,7 @@ QApplication &application()
     return app;
 }
 
-// The build tree: KAIRON_BUILD_DIR, or the tree around this test (in tests/).
-QString buildRoot()
-{
-    const QString root = QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR"));
-    return root.isEmpty()
-        ? QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath()
-        : root;
-}
+using testsupport::buildRoot;
 
 platform::UserDefaultsController &defaults()
 {

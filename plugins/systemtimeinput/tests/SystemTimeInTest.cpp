@@ -2,6 +2,7 @@
 #include "kairon/windows/preferenceController.h"
 #include "orrery/TCMDTime.h"
 #include "platform/Bundle.h"
+#include "tools/testsupport/BuildTree.h"
 #include "platform/ClassRegistry.h"
 #include "platform/UserDefaultsController.h"
 
@@ -28,14 +29,7 @@ QApplication &application()
     return app;
 }
 
-// The build tree: KAIRON_BUILD_DIR, or the tree around this test (in tests/).
-QString buildRoot()
-{
-    const QString root = QString::fromLocal8Bit(qgetenv("KAIRON_BUILD_DIR"));
-    return root.isEmpty()
-        ? QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath()
-        : root;
-}
+using testsupport::buildRoot;
 
 QString pluginsFolder()
 {
