@@ -3,6 +3,7 @@
 #include "orrery/TCMDTime.h"
 #include "platform/Bundle.h"
 #include "tools/testsupport/BuildTree.h"
+#include "tools/testsupport/TestApplication.h"
 #include "platform/UserDefaultsController.h"
 
 #include <gtest/gtest.h>
@@ -19,15 +20,7 @@
 
 namespace {
 
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "constant_time_input_test";
-    static char *argv[] = { name, nullptr };
-    static QApplication app(argc, argv);
-    return app;
-}
-
+using testsupport::application;
 using testsupport::buildRoot;
 
 platform::UserDefaultsController &defaults()
